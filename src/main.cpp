@@ -1,0 +1,12 @@
+#include "output/SystemPort.h"
+#include "ui/Form1.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    SystemPort port;
+    Form1 window(port);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Port.h"
+
+// Fallback for x86 machines without the ppdev device: direct port I/O (ioperm, outb) on the
+// standard addresses 888..890. Needs root (CAP_SYS_RAWIO). On other processors every write fails
+// with an explanation.
+class DirectIoPort : public Port {
+public:
+    bool portOut(int address, quint8 value) override;
+    QString errorMessage() const override { return m_message; }
+    void retry() override { m_failed = false; }
+
+private:
+    bool m_permitted = false;
+    bool m_failed = false;
+    QString m_message;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+struct Module1;
+
+// The one place where the program touches hardware.
+//
+// Contract:
+// - writePorts() is the only caller: two writes per played step and per START, always the data
+//   register (888) first, then the control register (890). No other address is ever accepted.
+// - A backend opens its device lazily, at the first write, so start-up and editing never need a
+//   port. It keeps the device open until it is destroyed, and writes nothing when destroyed: the
+//   outputs keep the last values.
+// - After a failure the backend stays failed and writes nothing more (no repeated failing system
+//   calls on every tick) until retry(), which START calls; the next write then starts afresh.
+class Port {
+public:
+    static constexpr int DataAddress = 888;
+    static constexpr int ControlAddress = 890;
+
+    virtual ~Port() = default;
+
+    // Writes one byte to the register at address. Returns false when the byte did not reach the
+    // port; errorMessage() then says, for the user, what failed, why and what to do.
+    virtual bool portOut(int address, quint8 value) = 0;
+    virtual QString errorMessage() const = 0;
+    virtual void retry() = 0;
+};
+
+// Sends dataValue to dataPort, then controlValue to controlPort, keeping the byte copies in
+// module. Both registers are written every time, changed or not. Returns false if the port failed.
+bool writePorts(Module1& module, Port& port);
+
+// Hungarian user message shared by the backends: which device, what went wrong, what to do.
+QString portFailureMessage(const QString& device, const QString& cause, const QString& remedy);
+QString refusedAddressMessage(int address);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Port.h"
+
+// The system calls the ppdev backend makes, gathered so that tests can make any of them fail.
+struct PpdevCalls {
+    int (*open)(const char* path, int flags);
+    int (*ioctl)(int fd, unsigned long request, void* argument);
+    int (*close)(int fd);
+
+    static PpdevCalls system();
+};
+
+// The kernel's ppdev interface (/dev/parport0 is the port at 888).
+// Opened at the first write: open() without any create flag, so a missing device node stays
+// missing; PPCLAIM (bounded in time, so a port held by another driver cannot freeze the window);
+// PPDATADIR 0 to drive the data lines. 888 goes out with PPWDATA, 890 with PPWCONTROL limited to
+// its four output bits (the kernel writes them as given; bit 5 would turn the data lines into
+// inputs). The port is shared, not exclusive.
+class PpdevPort : public Port {
+public:
+    explicit PpdevPort(QString device = QStringLiteral("/dev/parport0"), PpdevCalls calls = PpdevCalls::system(),
+                       int claimTimeoutMs = 1000);
+    ~PpdevPort() override;
+
+    bool portOut(int address, quint8 value) override;
+    QString errorMessage() const override { return m_message; }
+    void retry() override { m_failed = false; }
+
+    QString device() const { return m_device; }
+
+private:
+    bool openDevice();
+    int claim();
+    void fail(int error, const char* stage);
+    void closeDevice();
+
+    QString m_device;
+    PpdevCalls m_calls;
+    int m_claimTimeoutMs;
+    int m_fd = -1;
+    bool m_failed = false;
+    QString m_message;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "output/Module1.h"
+#include "output/OutputMonitor.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <optional>
+
+class Port;
+class StepPattern;
+
+// Playback: the free-running timer, the tick that walks the enabled steps, START/STOP and the
+// speed. It owns Timer1, which ticks from construction on and is only ever given a new interval;
+// whether a tick does anything depends on `running`.
+class Sequencer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int StartInterval = 200;
+
+    Sequencer(StepPattern& boxes, MonitorView& monitorView, Module1& module, Port& port,
+              QObject* parent = nullptr);
+
+    // Start-up values of the run state and of the shared output state. Writes nothing to the port.
+    void load();
+
+    // One timer tick. Called by Timer1; tests call it directly.
+    void tick();
+
+    // START when stopped, STOP when playing.
+    void startStop();
+
+    // The speed bar's change: the new interval in milliseconds, also while playing.
+    void speedChanged(int value);
+
+    QTimer& timer() { return m_timer; }
+
+    qint16 running = 0;
+    qint16 currentStep = 0;
+    std::optional<qint16> speed; // empty until the speed bar first changes
+
+signals:
+    // The port could not be written. Emitted once per START, however many ticks fail after it.
+    void portFailed(const QString& message);
+
+private:
+    void clearStepHighlight();
+    void playStep(int step);
+    void sendToPort();
+
+    StepPattern& m_boxes;
+    MonitorView& m_monitorView;
+    Module1& m_module;
+    Port& m_port;
+    OutputMonitor m_monitor;
+    QTimer m_timer;
+    bool m_portFaultReported = false;
+};

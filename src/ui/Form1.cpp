@@ -1,0 +1,253 @@
+#include "Form1.h"
+
+#include "Dialog.h"
+#include "Twips.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+
+const QString Form1::Title = QStringLiteral("KTR (zorvány4.1)");
+
+namespace {
+
+constexpr int RowPitch = 360;
+constexpr int RowTop = 120;
+
+int boxValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+void setBoxValue(QCheckBox* box, int value) { box->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked); }
+
+// Step labels: steps 1..9 sit further right and are narrower; from 10 on the width follows how
+// wide the number is drawn.
+QRect stepLabelRect(int step) {
+    const int top = RowTop + RowPitch * (step - 1);
+    if (step <= 9)
+        return twipsRect(120, top, 615, 255);
+    const bool wide = step == 11 || step == 12 || step == 14 || step == 15 || step == 20;
+    return twipsRect(0, top, wide ? 855 : 735, 255);
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromUtf8(name));
+    label->setGeometry(rect);
+    return label;
+}
+
+} // namespace
+
+Form1::Form1(Port& port, QWidget* parent)
+    : QMainWindow(parent), m_sequencer(*this, *this, m_module, port, this) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(Title);
+    // A fixed tool window with a close box only. Tool windows do not end the program when
+    // closed unless asked to, and this one must.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_QuitOnClose, true);
+    setFont(windowFont());
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twips(7725), twips(8055));
+    setCentralWidget(client);
+
+    buildStepRows(client);
+    buildRunColumn(client);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    m_normalPalette = m_enable[0]->palette();
+    m_redPalette = m_normalPalette;
+    m_redPalette.setColor(QPalette::Window, QColor(255, 0, 0));
+
+    connect(&m_sequencer, &Sequencer::portFailed, this, &Form1::showPortFailure);
+    load();
+}
+
+Form1::~Form1() {
+    if (m_about)
+        delete m_about.data(); // a box left open when the program ends
+}
+
+void Form1::buildStepRows(QWidget* client) {
+    for (int i = 0; i < StepCount; ++i) {
+        const int step = i + 1;
+        // Frames overlap their neighbours; each one paints its own background so that the row
+        // below covers the lower edge of the row above.
+        auto* frame = new QGroupBox(client);
+        frame->setObjectName(QStringLiteral("Frame1"));
+        frame->setProperty("index", i);
+        frame->setAutoFillBackground(true);
+        frame->setGeometry(twipsRect(840, RowPitch * i, 4455, 495));
+        for (int c = 0; c < ChannelCount; ++c) {
+            auto* box = new QCheckBox(frame);
+            box->setObjectName(QStringLiteral("Check%1").arg(c + 1));
+            box->setProperty("index", i);
+            box->setGeometry(twipsRect(120 + RowPitch * c, 120, 255, 255));
+            box->setAccessibleName(QStringLiteral("%1. lépés, %2. csatorna").arg(step).arg(c + 1));
+            m_check[i][c] = box;
+        }
+    }
+    for (int step = 1; step <= StepCount; ++step) {
+        QLabel* label = makeLabel(client, step == 2 ? "Label2" : "Label1",
+                                  QStringLiteral("%1. Lépés").arg(step), stepLabelRect(step));
+        if (step != 2)
+            label->setProperty("index", step == 1 ? 0 : step - 2);
+    }
+
+    auto* frame2 = new QGroupBox(client);
+    frame2->setObjectName(QStringLiteral("Frame2"));
+    frame2->setGeometry(twipsRect(5520, 0, 495, 8055));
+    for (int i = 0; i < StepCount; ++i) {
+        auto* box = new QCheckBox(frame2);
+        box->setObjectName(QStringLiteral("Ch%1").arg(i + 9));
+        box->setGeometry(twipsRect(120, RowTop + RowPitch * i, 255, 255));
+        box->setAutoFillBackground(true); // the background is the "now playing" marker
+        box->setAccessibleName(QStringLiteral("%1. lépés engedélyezése").arg(i + 1));
+        m_enable[i] = box;
+    }
+}
+
+void Form1::buildRunColumn(QWidget* client) {
+    makeLabel(client, "Label7", QStringLiteral("Zorvány:"), twipsRect(6240, 120, 735, 255));
+    m_label6 = makeLabel(client, "Label6", QStringLiteral("Áll"), twipsRect(7080, 120, 495, 255));
+
+    m_list1 = new QListWidget(client);
+    m_list1->setObjectName(QStringLiteral("List1"));
+    m_list1->setGeometry(twipsRect(6240, 720, 1215, 255));
+    m_list1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list1->setAccessibleName(QStringLiteral("Kimenetek"));
+
+    m_startStop = new QPushButton(QStringLiteral("START"), client);
+    m_startStop->setObjectName(QStringLiteral("Start_Stop"));
+    m_startStop->setGeometry(twipsRect(6360, 1680, 1095, 615));
+    connect(m_startStop, &QPushButton::clicked, this, &Form1::Start_Stop_Click);
+
+    makeLabel(client, "Label3", QStringLiteral(" Sebesség"), twipsRect(6480, 2640, 855, 255));
+
+    // Lower bound 2 with a page step of 1: the interval can never become 0. Without tracking the
+    // bar reports a thumb drag only on release, arrow and trough clicks at once.
+    m_vscroll1 = new QScrollBar(Qt::Vertical, client);
+    m_vscroll1->setObjectName(QStringLiteral("VScroll1"));
+    m_vscroll1->setGeometry(twipsRect(6480, 3000, 855, 4695));
+    m_vscroll1->setRange(2, 800);
+    m_vscroll1->setSingleStep(1);
+    m_vscroll1->setPageStep(1);
+    m_vscroll1->setTracking(false);
+    m_vscroll1->setValue(Sequencer::StartInterval);
+    m_vscroll1->setAccessibleName(QStringLiteral("Sebesség (ms)"));
+    connect(m_vscroll1, &QScrollBar::valueChanged, this, &Form1::VScroll1_Change);
+}
+
+void Form1::buildMenus() {
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("Fájl"));
+    fileMenu->setObjectName(QStringLiteral("menü2"));
+    QAction* open = fileMenu->addAction(QStringLiteral("Megnyitás"));
+    open->setObjectName(QStringLiteral("EffBe"));
+    QAction* save = fileMenu->addAction(QStringLiteral("Mentés"));
+    save->setObjectName(QStringLiteral("Effki2"));
+    QAction* saveAs = fileMenu->addAction(QStringLiteral("Mentés másként"));
+    saveAs->setObjectName(QStringLiteral("Effki"));
+
+    QMenu* aboutMenu = menuBar()->addMenu(QStringLiteral("Névjegy"));
+    aboutMenu->setObjectName(QStringLiteral("menü1"));
+    QAction* dorn = aboutMenu->addAction(QStringLiteral("Dorn és Kalmo"));
+    dorn->setObjectName(QStringLiteral("dorn"));
+    connect(dorn, &QAction::triggered, this, &Form1::dorn_Click);
+}
+
+void Form1::load() {
+    m_vscroll1->setValue(Sequencer::StartInterval); // already 200: no change event
+    m_sequencer.load();
+}
+
+int Form1::channelBox(int step, int channel) const { return boxValue(m_check[step - 1][channel - 1]); }
+
+void Form1::setChannelBox(int step, int channel, int value) { setBoxValue(m_check[step - 1][channel - 1], value); }
+
+int Form1::enableBox(int step) const { return boxValue(m_enable[step - 1]); }
+
+void Form1::setEnableBox(int step, int value) { setBoxValue(m_enable[step - 1], value); }
+
+void Form1::setHighlight(int step, bool red) {
+    // The tick resets all 22 markers every time; only a real change touches the widget.
+    if (m_red[step - 1] == red)
+        return;
+    m_red[step - 1] = red;
+    m_enable[step - 1]->setPalette(red ? m_redPalette : m_normalPalette);
+}
+
+void Form1::setMonitorLine(const QString& line) {
+    m_list1->clear();
+    m_list1->addItem(line);
+}
+
+void Form1::Start_Stop_Click() {
+    const bool starting = m_sequencer.running != 1;
+    m_startStop->setText(starting ? QStringLiteral("STOP") : QStringLiteral("START"));
+    m_label6->setText(starting ? QStringLiteral("Fut.") : QStringLiteral("Áll."));
+    m_sequencer.startStop();
+}
+
+void Form1::VScroll1_Change(int value) { m_sequencer.speedChanged(value); }
+
+void Form1::dorn_Click() {
+    if (!m_about)
+        m_about = new Dialog;
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void Form1::showPortFailure(const QString& message) {
+    // Told once per START, without a nested event loop: playback carries on behind the message.
+    if (!m_portMessage) {
+        m_portMessage = new QMessageBox(QMessageBox::Warning, Title, QString(), QMessageBox::Ok, this);
+        m_portMessage->setObjectName(QStringLiteral("portMessage"));
+        m_portMessage->setWindowModality(Qt::NonModal);
+        m_portMessage->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_portMessage->setText(message);
+    m_portMessage->show();
+    m_portMessage->raise();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing the window ends playback with it; the port keeps its last values.
+    m_sequencer.timer().stop();
+    m_sequencer.running = 0;
+    if (m_portMessage)
+        m_portMessage->close();
+    event->accept();
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "Dialog.h"
+#include "output/Module1.h"
+#include "output/OutputMonitor.h"
+#include "output/StepPattern.h"
+#include "sequencer/Sequencer.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPointer>
+
+#include <array>
+
+class Port;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QScrollBar;
+
+// The main window. Its check boxes are the effect (there is no model behind them), its captions
+// and scroll bar the visible run state. Logic reaches the boxes through StepPattern and the
+// monitor line through MonitorView; the port is handed in, so tests can record what is written.
+class Form1 : public QMainWindow, public StepPattern, public MonitorView {
+    Q_OBJECT
+public:
+    static const QString Title;
+
+    explicit Form1(Port& port, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    int channelBox(int step, int channel) const override;
+    void setChannelBox(int step, int channel, int value) override;
+    int enableBox(int step) const override;
+    void setEnableBox(int step, int value) override;
+    void setHighlight(int step, bool red) override;
+    void setMonitorLine(const QString& line) override;
+
+    bool isHighlighted(int step) const { return m_red[step - 1]; }
+    QCheckBox* channelCheckBox(int step, int channel) const { return m_check[step - 1][channel - 1]; }
+    QCheckBox* enableCheckBox(int step) const { return m_enable[step - 1]; }
+
+    Sequencer& sequencer() { return m_sequencer; }
+    Module1& module() { return m_module; }
+    Dialog* aboutBox() const { return m_about; }
+    QMessageBox* portMessage() const { return m_portMessage; }
+
+    // Event handlers, public so that tests can drive them like the user does.
+    void Start_Stop_Click();
+    void VScroll1_Change(int value);
+    void dorn_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildStepRows(QWidget* client);
+    void buildRunColumn(QWidget* client);
+    void buildMenus();
+    void load();
+    void showPortFailure(const QString& message);
+
+    Module1 m_module;
+    std::array<std::array<QCheckBox*, ChannelCount>, StepCount> m_check{};
+    std::array<QCheckBox*, StepCount> m_enable{};
+    std::array<bool, StepCount> m_red{};
+    QPalette m_redPalette;
+    QPalette m_normalPalette;
+
+    QLabel* m_label6 = nullptr;
+    QListWidget* m_list1 = nullptr;
+    QPushButton* m_startStop = nullptr;
+    QScrollBar* m_vscroll1 = nullptr;
+
+    Sequencer m_sequencer;
+    QPointer<Dialog> m_about;
+    QPointer<QMessageBox> m_portMessage;
+    bool m_centred = false;
+};
