@@ -116,16 +116,36 @@ void OutputTest::monitorLine_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("hexText");
 
-    QTest::newRow("0 padded to 00") << 0 << "0000" << "000000000000" << "00";
-    QTest::newRow("255") << 255 << "xxxx" << "xxxxxxxxxxxx" << "FF";
-    QTest::newRow("15 = F padded") << 15 << "0000" << "0000xxxx0000" << "0F";
-    QTest::newRow("16 = 10") << 16 << "0000" << "000x00000000" << "10";
-    QTest::newRow("10 = A padded") << 10 << "0000" << "0000x0x00000" << "0A";
-    QTest::newRow("129 with channel 10") << 129 << "0x00" << "x000000x0x00" << "81";
-    QTest::newRow("channel 1") << 128 << "0000" << "x00000000000" << "80";
-    QTest::newRow("channel 8") << 1 << "000x" << "0000000x000x" << "01";
-    QTest::newRow("B and C digits") << 0xBC << "x0x0" << "x0xxxx00x0x0" << "BC";
-    QTest::newRow("D and E digits") << 0xDE << "0000" << "xx0xxxx00000" << "DE";
+    QTest::newRow("0 padded to 00") << 0 << "0000"
+                                    << "000000000000"
+                                    << "00";
+    QTest::newRow("255") << 255 << "xxxx"
+                         << "xxxxxxxxxxxx"
+                         << "FF";
+    QTest::newRow("15 = F padded") << 15 << "0000"
+                                   << "0000xxxx0000"
+                                   << "0F";
+    QTest::newRow("16 = 10") << 16 << "0000"
+                             << "000x00000000"
+                             << "10";
+    QTest::newRow("10 = A padded") << 10 << "0000"
+                                   << "0000x0x00000"
+                                   << "0A";
+    QTest::newRow("129 with channel 10") << 129 << "0x00"
+                                         << "x000000x0x00"
+                                         << "81";
+    QTest::newRow("channel 1") << 128 << "0000"
+                               << "x00000000000"
+                               << "80";
+    QTest::newRow("channel 8") << 1 << "000x"
+                               << "0000000x000x"
+                               << "01";
+    QTest::newRow("B and C digits") << 0xBC << "x0x0"
+                                    << "x0xxxx00x0x0"
+                                    << "BC";
+    QTest::newRow("D and E digits") << 0xDE << "0000"
+                                    << "xx0xxxx00000"
+                                    << "DE";
 }
 
 void OutputTest::monitorLine() {
@@ -162,8 +182,10 @@ void OutputTest::writePortsOrder() {
     RecordingPort port;
     QVERIFY(writePorts(module, port));
     QVERIFY(writePorts(module, port)); // unchanged values are written again
-    const QList<RecordingPort::Write> expected{
-        {888, quint8(dataValue)}, {890, quint8(controlValue)}, {888, quint8(dataValue)}, {890, quint8(controlValue)}};
+    const QList<RecordingPort::Write> expected{{888, quint8(dataValue)},
+                                               {890, quint8(controlValue)},
+                                               {888, quint8(dataValue)},
+                                               {890, quint8(controlValue)}};
     QCOMPARE(port.writes, expected);
     QCOMPARE(module.dataByte, double(dataValue));
     QCOMPARE(module.controlByte, double(controlValue));

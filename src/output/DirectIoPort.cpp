@@ -39,8 +39,9 @@ bool DirectIoPort::portOut(int address, quint8 value) {
 #else
     (void)value;
     m_failed = true;
-    m_message = portFailureMessage(deviceName, QStringLiteral("nincs /dev/parport0, és ezen a gépen nincs közvetlen portelérés."),
-                                   QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev)."));
+    m_message = portFailureMessage(
+        deviceName, QStringLiteral("nincs /dev/parport0, és ezen a gépen nincs közvetlen portelérés."),
+        QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev)."));
     return false;
 #endif
 }

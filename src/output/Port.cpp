@@ -19,6 +19,7 @@ QString portFailureMessage(const QString& device, const QString& cause, const QS
 }
 
 QString refusedAddressMessage(int address) {
-    return QStringLiteral("A program csak a 888-as és a 890-es portcímre ír; a(z) %1 címre írást elutasította.")
+    return QStringLiteral(
+               "A program csak a 888-as és a 890-es portcímre ír; a(z) %1 címre írást elutasította.")
         .arg(address);
 }

@@ -11,25 +11,36 @@
 
 namespace {
 
-int systemOpen(const char* path, int flags) { return ::open(path, flags); }
-int systemIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
-int systemClose(int fd) { return ::close(fd); }
+int systemOpen(const char* path, int flags) {
+    return ::open(path, flags);
+}
+int systemIoctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+int systemClose(int fd) {
+    return ::close(fd);
+}
 
 void ignoreSignal(int) {}
 
 QString errnoText(int error) {
     const char* name = strerrorname_np(error);
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(name ? name : "?"), QString::fromLocal8Bit(strerror(error)));
+    return QStringLiteral("%1: %2").arg(QString::fromLatin1(name ? name : "?"),
+                                        QString::fromLocal8Bit(strerror(error)));
 }
 
 } // namespace
 
-PpdevCalls PpdevCalls::system() { return {systemOpen, systemIoctl, systemClose}; }
+PpdevCalls PpdevCalls::system() {
+    return {systemOpen, systemIoctl, systemClose};
+}
 
 PpdevPort::PpdevPort(QString device, PpdevCalls calls, int claimTimeoutMs)
     : m_device(std::move(device)), m_calls(calls), m_claimTimeoutMs(claimTimeoutMs) {}
 
-PpdevPort::~PpdevPort() { closeDevice(); }
+PpdevPort::~PpdevPort() {
+    closeDevice();
+}
 
 bool PpdevPort::portOut(int address, quint8 value) {
     if (address != DataAddress && address != ControlAddress) {
@@ -125,7 +136,8 @@ void PpdevPort::fail(int error, const char* stage) {
     QString cause;
     QString remedy;
     if (writing) {
-        cause = QStringLiteral("írás közben hiba történt (%1); lehet, hogy az eszköz megszűnt.").arg(errnoText(error));
+        cause = QStringLiteral("írás közben hiba történt (%1); lehet, hogy az eszköz megszűnt.")
+                    .arg(errnoText(error));
         remedy = QStringLiteral("Ellenőrizze a port csatlakozását és a ppdev modult (sudo modprobe ppdev).");
     } else if (claiming && (error == EINTR || error == EBUSY || error == EAGAIN)) {
         cause = QStringLiteral("a portot egy másik program vagy meghajtó foglalja.");
@@ -133,17 +145,19 @@ void PpdevPort::fail(int error, const char* stage) {
                                 "(sudo rmmod lp).");
     } else if (error == ENOENT || error == ENODEV || error == ENXIO) {
         cause = QStringLiteral("az eszköz nem található (%1).").arg(errnoText(error));
-        remedy = QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev), és ellenőrizze, hogy a gépben "
-                                "van-e engedélyezett párhuzamos port.");
+        remedy =
+            QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev), és ellenőrizze, hogy a gépben "
+                           "van-e engedélyezett párhuzamos port.");
     } else if (error == EACCES || error == EPERM) {
         cause = QStringLiteral("nincs jogosultság az eszköz használatához (%1).").arg(errnoText(error));
         remedy = QStringLiteral("Vegye fel a felhasználót az lp csoportba (sudo usermod -aG lp FELHASZNÁLÓ), "
                                 "majd jelentkezzen be újra.");
     } else {
         cause = QStringLiteral("rendszerhiba (%1).").arg(errnoText(error));
-        remedy = QStringLiteral("Ellenőrizze, hogy a(z) %1 valóban párhuzamos port, és be van-e töltve a ppdev "
-                                "modul.")
-                     .arg(m_device);
+        remedy =
+            QStringLiteral("Ellenőrizze, hogy a(z) %1 valóban párhuzamos port, és be van-e töltve a ppdev "
+                           "modul.")
+                .arg(m_device);
     }
     m_message = portFailureMessage(m_device, cause, remedy);
 }

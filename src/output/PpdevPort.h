@@ -19,8 +19,8 @@ struct PpdevCalls {
 // inputs). The port is shared, not exclusive.
 class PpdevPort : public Port {
 public:
-    explicit PpdevPort(QString device = QStringLiteral("/dev/parport0"), PpdevCalls calls = PpdevCalls::system(),
-                       int claimTimeoutMs = 1000);
+    explicit PpdevPort(QString device = QStringLiteral("/dev/parport0"),
+                       PpdevCalls calls = PpdevCalls::system(), int claimTimeoutMs = 1000);
     ~PpdevPort() override;
 
     bool portOut(int address, quint8 value) override;

@@ -20,4 +20,6 @@ void RecordingPort::retry() {
     m_failed = false;
 }
 
-void RecordingPort::setFault(const QString& message) { m_fault = message; }
+void RecordingPort::setFault(const QString& message) {
+    m_fault = message;
+}

@@ -23,7 +23,9 @@ bool SystemPort::portOut(int address, quint8 value) {
     return ok;
 }
 
-QString SystemPort::errorMessage() const { return m_backend ? m_backend->errorMessage() : QString(); }
+QString SystemPort::errorMessage() const {
+    return m_backend ? m_backend->errorMessage() : QString();
+}
 
 void SystemPort::retry() {
     // A backend that failed is dropped, so the next write chooses again (the module may have been

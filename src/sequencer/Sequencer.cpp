@@ -4,7 +4,8 @@
 #include "output/StepEncoder.h"
 #include "output/StepPattern.h"
 
-Sequencer::Sequencer(StepPattern& boxes, MonitorView& monitorView, Module1& module, Port& port, QObject* parent)
+Sequencer::Sequencer(StepPattern& boxes, MonitorView& monitorView, Module1& module, Port& port,
+                     QObject* parent)
     : QObject(parent), m_boxes(boxes), m_monitorView(monitorView), m_module(module), m_port(port) {
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setTimerType(Qt::PreciseTimer);

@@ -5,7 +5,9 @@
 
 // The layout is drawn in twips (1/1440 inch); at 96 dpi 15 twips make one pixel. Qt scales the
 // pixels itself on high-density screens.
-constexpr int twips(int value) { return value / 15; }
+constexpr int twips(int value) {
+    return value / 15;
+}
 
 constexpr QRect twipsRect(int left, int top, int width, int height) {
     return QRect(twips(left), twips(top), twips(width), twips(height));
