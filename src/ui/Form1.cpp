@@ -33,7 +33,9 @@ int boxValue(const QCheckBox* box) {
     }
 }
 
-void setBoxValue(QCheckBox* box, int value) { box->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked); }
+void setBoxValue(QCheckBox* box, int value) {
+    box->setCheckState(value == 1 ? Qt::Checked : Qt::Unchecked);
+}
 
 // Step labels: steps 1..9 sit further right and are narrower; from 10 on the width follows how
 // wide the number is drawn.
@@ -71,6 +73,9 @@ Form1::Form1(Port& port, QWidget* parent)
 
     buildStepRows(client);
     buildRunColumn(client);
+    m_effects =
+        new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser, this);
+    connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -167,6 +172,9 @@ void Form1::buildMenus() {
     save->setObjectName(QStringLiteral("Effki2"));
     QAction* saveAs = fileMenu->addAction(QStringLiteral("Mentés másként"));
     saveAs->setObjectName(QStringLiteral("Effki"));
+    connect(open, &QAction::triggered, m_effects, &EffectCommands::open);
+    connect(save, &QAction::triggered, m_effects, &EffectCommands::save);
+    connect(saveAs, &QAction::triggered, m_effects, &EffectCommands::saveAs);
 
     QMenu* aboutMenu = menuBar()->addMenu(QStringLiteral("Névjegy"));
     aboutMenu->setObjectName(QStringLiteral("menü1"));
@@ -180,13 +188,21 @@ void Form1::load() {
     m_sequencer.load();
 }
 
-int Form1::channelBox(int step, int channel) const { return boxValue(m_check[step - 1][channel - 1]); }
+int Form1::channelBox(int step, int channel) const {
+    return boxValue(m_check[step - 1][channel - 1]);
+}
 
-void Form1::setChannelBox(int step, int channel, int value) { setBoxValue(m_check[step - 1][channel - 1], value); }
+void Form1::setChannelBox(int step, int channel, int value) {
+    setBoxValue(m_check[step - 1][channel - 1], value);
+}
 
-int Form1::enableBox(int step) const { return boxValue(m_enable[step - 1]); }
+int Form1::enableBox(int step) const {
+    return boxValue(m_enable[step - 1]);
+}
 
-void Form1::setEnableBox(int step, int value) { setBoxValue(m_enable[step - 1], value); }
+void Form1::setEnableBox(int step, int value) {
+    setBoxValue(m_enable[step - 1], value);
+}
 
 void Form1::setHighlight(int step, bool red) {
     // The tick resets all 22 markers every time; only a real change touches the widget.
@@ -208,7 +224,9 @@ void Form1::Start_Stop_Click() {
     m_sequencer.startStop();
 }
 
-void Form1::VScroll1_Change(int value) { m_sequencer.speedChanged(value); }
+void Form1::VScroll1_Change(int value) {
+    m_sequencer.speedChanged(value);
+}
 
 void Form1::dorn_Click() {
     if (!m_about)
@@ -231,6 +249,19 @@ void Form1::showPortFailure(const QString& message) {
     m_portMessage->raise();
 }
 
+void Form1::showFileFailure(const QString& message) {
+    // Shown without a nested event loop, like the port message, so that nothing waits on it.
+    if (!m_fileMessage) {
+        m_fileMessage = new QMessageBox(QMessageBox::Warning, Title, QString(), QMessageBox::Ok, this);
+        m_fileMessage->setObjectName(QStringLiteral("fileMessage"));
+        m_fileMessage->setWindowModality(Qt::WindowModal);
+        m_fileMessage->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_fileMessage->setText(message);
+    m_fileMessage->show();
+    m_fileMessage->raise();
+}
+
 void Form1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_centred)
@@ -249,5 +280,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     m_sequencer.running = 0;
     if (m_portMessage)
         m_portMessage->close();
+    if (m_fileMessage)
+        m_fileMessage->close();
     event->accept();
 }

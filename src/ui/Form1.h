@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Dialog.h"
+#include "effects/DialogFileChooser.h"
+#include "effects/EffectCommands.h"
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
 #include "output/StepPattern.h"
@@ -47,6 +49,13 @@ public:
     Module1& module() { return m_module; }
     Dialog* aboutBox() const { return m_about; }
     QMessageBox* portMessage() const { return m_portMessage; }
+    QScrollBar* speedBar() const { return m_vscroll1; }
+    EffectCommands& effectCommands() { return *m_effects; }
+    QMessageBox* fileMessage() const { return m_fileMessage; }
+
+    // The File menu asks for names through Qt's file dialog unless given another chooser, which
+    // must then outlive the window or be replaced first.
+    void setFileChooser(FileChooser& chooser) { m_effects->setChooser(chooser); }
 
     // Event handlers, public so that tests can drive them like the user does.
     void Start_Stop_Click();
@@ -63,6 +72,7 @@ private:
     void buildMenus();
     void load();
     void showPortFailure(const QString& message);
+    void showFileFailure(const QString& message);
 
     Module1 m_module;
     std::array<std::array<QCheckBox*, ChannelCount>, StepCount> m_check{};
@@ -79,5 +89,8 @@ private:
     Sequencer m_sequencer;
     QPointer<Dialog> m_about;
     QPointer<QMessageBox> m_portMessage;
+    DialogFileChooser m_dialogChooser{this};
+    EffectCommands* m_effects = nullptr;
+    QPointer<QMessageBox> m_fileMessage;
     bool m_centred = false;
 };

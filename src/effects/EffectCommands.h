@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class FileChooser;
+class QAbstractSlider;
+class QWidget;
+class Sequencer;
+class StepPattern;
+struct Module1;
+
+// Open, Save and Save As of the File menu, and the caption that names the current file. None of
+// them stops, starts or rewinds playback: a running sequence plays an opened effect from its next
+// tick on. A file is either applied whole or not at all, and a save replaces the file on disk only
+// once it has been written completely.
+class EffectCommands : public QObject {
+    Q_OBJECT
+public:
+    // title is the window's caption without a file; speedBar is VScroll1, whose change handler
+    // stores the speed.
+    EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
+                   Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
+                   QObject* parent = nullptr);
+
+    void setChooser(FileChooser& chooser) { m_chooser = &chooser; }
+
+    void open();   // EffBe
+    void save();   // Effki2
+    void saveAs(); // Effki
+
+    void updateCaption();
+
+    // The file Save As writes for a chosen name: the name itself when it ends in "eff" (case
+    // matters, a dot does not), else the name with ".eff" added.
+    static QString saveAsFileName(const QString& chosen);
+
+signals:
+    // A Hungarian message for the user; whatever failed has changed nothing.
+    void failed(const QString& message);
+
+private:
+    bool readEffect(const QString& path);
+    bool writeEffectFile(const QString& path);
+
+    QWidget& m_window;
+    QString m_title;
+    StepPattern& m_boxes;
+    Module1& m_module;
+    Sequencer& m_sequencer;
+    QAbstractSlider& m_speedBar;
+    FileChooser* m_chooser;
+};

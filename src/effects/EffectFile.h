@@ -1,0 +1,57 @@
+#pragma once
+
+#include "output/Module1.h"
+#include "output/StepPattern.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+#include <optional>
+
+class QAbstractSlider;
+class QTimer;
+
+// An effect file is 24 CR LF terminated single-byte lines: 22 step lines of 12 "x"/"0"
+// characters, the speed in milliseconds, and one line of 22 "x"/"0" step enables.
+constexpr int EffectLineCount = 24;
+constexpr int SpeedLine = 23;
+constexpr int EnableLine = 24;
+constexpr int SpeedMin = 2; // the range of the speed bar
+constexpr int SpeedMax = 800;
+
+// A proper effect file is a few hundred bytes; anything this large is not one, and is refused
+// before it is read whole.
+constexpr qint64 MaxEffectFileSize = 64 * 1024;
+
+// One effect as read from a file, checked but not yet applied to the window.
+struct Effect {
+    std::array<std::array<bool, ChannelCount>, StepCount> channels{};
+    std::array<bool, StepCount> enables{};
+    std::optional<qint16> speed; // no value when the speed line is empty
+    QString enableLine;          // line 24 exactly as read, for enablePattern
+};
+
+struct EffectParseResult {
+    std::optional<Effect> effect; // no value when the file is refused
+    QString error;                // Hungarian, names the file and the line at fault
+};
+
+// The whole file as bytes, built from the boxes as they are now. An empty speed gives an empty
+// speed line. Uses rowPattern and enablePattern of module as its working texts.
+QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Module1& module);
+
+// Checks the whole file and touches nothing; fileName only goes into the error text. Lines may
+// end in CR LF, LF or CR, and only the first 24 are looked at.
+EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName);
+
+// Reads at most MaxEffectFileSize + 1 bytes of the file, so that an oversized one is caught by
+// parseEffect without being loaded. Returns false with a Hungarian error when it cannot be read.
+bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error);
+
+// Puts a checked effect into the window: every channel box, the speed bar (whose change handler
+// stores the speed when the value really changes) and then the timer interval, and every
+// enable box. Without a speed in the file the bar, the speed and the interval stay as they are.
+void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, QTimer& timer,
+                 Module1& module);
