@@ -1,0 +1,303 @@
+// Playback benchmark: builds the real main window offscreen with a port that timestamps every
+// write, plays all 22 steps at several speeds, and compares the rhythm with a bare QTimer of the
+// same kind. Also reports the tick handler's own cost, start-up time and peak memory.
+//
+//   ktr_bench [--ticks-scale F] [--soak MINUTES]
+
+#include "output/Port.h"
+#include "output/StepPattern.h"
+#include "ui/Form1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+qint64 nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double peakRssMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+double currentRssMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1048576.0);
+}
+
+// Milliseconds since this process was started by the kernel (10 ms resolution).
+double msSinceProcessStart() {
+    std::ifstream stat("/proc/self/stat");
+    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t close = content.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    // Field 22 (starttime) counted from the field after the command name (field 3).
+    const char* p = content.c_str() + close + 2;
+    unsigned long long start = 0;
+    for (int field = 3; field <= 22 && *p; ++field) {
+        if (field == 22)
+            start = std::strtoull(p, nullptr, 10);
+        p = std::strchr(p, ' ');
+        if (!p)
+            break;
+        ++p;
+    }
+    timespec boot{};
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    const double nowMs = boot.tv_sec * 1e3 + boot.tv_nsec / 1e6;
+    return nowMs - start * 1000.0 / sysconf(_SC_CLK_TCK);
+}
+
+// Records the time of every data-register write; quits the loop after the wanted count.
+class TimestampPort : public Port {
+public:
+    bool portOut(int address, quint8) override {
+        if (address == DataAddress && recording) {
+            stamps.push_back(nowNs());
+            if (static_cast<int>(stamps.size()) >= wanted && loop)
+                loop->quit();
+        }
+        return true;
+    }
+    QString errorMessage() const override { return {}; }
+    void retry() override {}
+
+    std::vector<qint64> stamps;
+    int wanted = 0;
+    bool recording = false;
+    QEventLoop* loop = nullptr;
+};
+
+struct Stats {
+    int ticks = 0;
+    double meanMs = 0;
+    double driftMs = 0;               // end time against the ideal grid over the whole run
+    double driftHalfMs = 0;           // the same over the first half, to see whether it grows
+    double p50 = 0, p99 = 0, max = 0; // |period - interval| in ms
+};
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t index = std::min(values.size() - 1, static_cast<size_t>(std::ceil(p * values.size())) - 1);
+    return values[index];
+}
+
+Stats analyse(const std::vector<qint64>& stamps, int intervalMs) {
+    Stats s;
+    s.ticks = static_cast<int>(stamps.size()) - 1;
+    if (s.ticks < 1)
+        return s;
+    std::vector<double> deviations;
+    for (size_t i = 1; i < stamps.size(); ++i)
+        deviations.push_back(std::fabs((stamps[i] - stamps[i - 1]) / 1e6 - intervalMs));
+    const double total = (stamps.back() - stamps.front()) / 1e6;
+    s.meanMs = total / s.ticks;
+    s.driftMs = total - s.ticks * double(intervalMs);
+    const size_t half = stamps.size() / 2;
+    s.driftHalfMs = (stamps[half] - stamps.front()) / 1e6 - half * double(intervalMs);
+    s.p50 = percentile(deviations, 0.50);
+    s.p99 = percentile(deviations, 0.99);
+    s.max = *std::max_element(deviations.begin(), deviations.end());
+    return s;
+}
+
+// A bare timer of the same kind as Timer1, as the yardstick.
+Stats baseline(int intervalMs, int ticks) {
+    std::vector<qint64> stamps;
+    stamps.reserve(ticks + 2);
+    QEventLoop loop;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(intervalMs);
+    int skipped = 0;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        if (skipped < 2) { // the first periods after start are not a steady rhythm
+            ++skipped;
+            return;
+        }
+        stamps.push_back(nowNs());
+        if (static_cast<int>(stamps.size()) > ticks)
+            loop.quit();
+    });
+    timer.start();
+    loop.exec();
+    return analyse(stamps, intervalMs);
+}
+
+void printStats(const char* what, int intervalMs, const Stats& s, double cpuPerTickUs, double ratio) {
+    std::printf("%-8s %4d ms  ticks %5d  mean %8.4f ms (%+.3f %%)  drift %+7.3f ms (half-way %+7.3f)  "
+                "|dev| p50 %.3f p99 %.3f max %.3f ms",
+                what, intervalMs, s.ticks, s.meanMs, 100.0 * (s.meanMs - intervalMs) / intervalMs, s.driftMs,
+                s.driftHalfMs, s.p50, s.p99, s.max);
+    if (cpuPerTickUs >= 0)
+        std::printf("  cpu/tick %.1f us  p99 vs bare %.2fx", cpuPerTickUs, ratio);
+    std::printf("\n");
+}
+
+void setupPattern(Form1& window) {
+    for (int step = 1; step <= StepCount; ++step) {
+        window.setEnableBox(step, 1);
+        for (int channel = 1; channel <= ChannelCount; ++channel)
+            window.setChannelBox(step, channel, ((step * 7 + channel * 3) % 5) < 2 ? 1 : 0);
+    }
+}
+
+void setSpeed(Form1& window, int intervalMs) {
+    window.findChild<QScrollBar*>(QStringLiteral("VScroll1"))->setValue(intervalMs);
+}
+
+std::vector<qint64> play(Form1& window, TimestampPort& port, int intervalMs, int ticks) {
+    setSpeed(window, intervalMs);
+    QEventLoop loop;
+    port.stamps.clear();
+    port.stamps.reserve(ticks + 4);
+    port.loop = &loop;
+    port.wanted = ticks + 3;
+    port.recording = true;
+    loop.exec();
+    port.recording = false;
+    port.loop = nullptr;
+    // Drop the first two periods: the new interval starts from the moment it was set.
+    return std::vector<qint64>(port.stamps.begin() + 2, port.stamps.end());
+}
+
+void tickCost(Form1& window) {
+    std::vector<double> costs;
+    costs.reserve(5000);
+    window.sequencer().timer().stop();
+    for (int i = 0; i < 5000; ++i) {
+        const qint64 start = nowNs();
+        window.sequencer().tick();
+        costs.push_back((nowNs() - start) / 1e3);
+        QCoreApplication::processEvents(); // let the highlight repaint between ticks, as in real use
+    }
+    std::printf("tick handler (highlight, encode, port, monitor): p50 %.1f us  p99 %.1f us  max %.1f us\n",
+                percentile(costs, 0.5), percentile(costs, 0.99),
+                *std::max_element(costs.begin(), costs.end()));
+    window.sequencer().timer().start();
+}
+
+void idleCpu(Form1& window, double seconds) {
+    setSpeed(window, 2);
+    if (window.sequencer().running == 1)
+        window.Start_Stop_Click();
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("stopped, timer at 2 ms: cpu %.2f %% of one core\n",
+                100.0 * (cpuSeconds() - cpu0) / (wall.elapsed() / 1e3));
+}
+
+void soak(Form1& window, TimestampPort& port, double minutes) {
+    setSpeed(window, 2);
+    port.recording = false;
+    const double start = currentRssMb();
+    std::printf("soak: %.1f minutes at 2 ms, resident memory every 10 s\n", minutes);
+    QElapsedTimer wall;
+    wall.start();
+    double last = start;
+    while (wall.elapsed() < minutes * 60000) {
+        QEventLoop loop;
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        last = currentRssMb();
+        std::printf("  %6.0f s  rss %.2f MB  (%+.3f MB)\n", wall.elapsed() / 1e3, last, last - start);
+        std::fflush(stdout);
+    }
+    std::printf("soak growth: %+.3f MB over %.1f minutes (start %.2f MB, end %.2f MB)\n", last - start,
+                minutes, start, last);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const double mainEntryMs = msSinceProcessStart();
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    double scale = 1.0;
+    double soakMinutes = 0;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (!std::strcmp(argv[i], "--ticks-scale"))
+            scale = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--soak"))
+            soakMinutes = std::atof(argv[i + 1]);
+    }
+
+    QApplication app(argc, argv);
+    TimestampPort port;
+    Form1 window(port);
+    window.show();
+    while (!window.windowHandle() || !window.windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const double shownMs = msSinceProcessStart();
+    std::printf("start-up: window shown %.0f ms after process start (main entered at %.0f ms)\n", shownMs,
+                mainEntryMs);
+
+    setupPattern(window);
+    window.Start_Stop_Click();
+
+    if (soakMinutes > 0) {
+        soak(window, port, soakMinutes);
+        return 0;
+    }
+
+    struct Run {
+        int interval;
+        int ticks;
+    };
+    const Run runs[] = {{2, 2500}, {10, 600}, {50, 120}, {200, 30}};
+    for (const Run& run : runs) {
+        const int ticks = std::max(10, static_cast<int>(run.ticks * scale));
+        const Stats bare = baseline(run.interval, ticks);
+        const double cpu0 = cpuSeconds();
+        const std::vector<qint64> stamps = play(window, port, run.interval, ticks);
+        const double cpuPerTick = (cpuSeconds() - cpu0) / (stamps.size() + 2) * 1e6;
+        const Stats ours = analyse(stamps, run.interval);
+        printStats("bare", run.interval, bare, -1, 0);
+        printStats("ktr", run.interval, ours, cpuPerTick, bare.p99 > 0 ? ours.p99 / bare.p99 : 0);
+        std::printf("ktr      %4d ms  cpu %.2f %% of one core while playing\n", run.interval,
+                    100.0 * cpuPerTick / 1e3 / run.interval);
+        std::fflush(stdout);
+    }
+    tickCost(window);
+    idleCpu(window, 3.0);
+    std::printf("peak resident memory: %.1f MB\n", peakRssMb());
+    return 0;
+}
