@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Checks what `cmake --install` lays out for the desktop with the freedesktop validators, and
+# that the Debian package gets its dependencies. Needs a configured and built tree.
+# Usage: scripts/check-packaging.sh [BUILD_DIR]      (default: build, as ./test.sh leaves it)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+id=org.example.ktr
+./scripts/install-deps.sh desktop-file-utils appstream dpkg-dev file
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() {
+  echo "check-packaging: $*" >&2
+  exit 1
+}
+
+DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
+usr=$tmp/root/usr
+for f in bin/ktr share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+  share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg \
+  share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz; do
+  [ -f "$usr/$f" ] || fail "not installed: /usr/$f"
+done
+
+desktop-file-validate "$usr/share/applications/$id.desktop"
+appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml"
+# Cross-checks the metainfo against the launcher and the icons as installed.
+appstreamcli validate-tree --no-net "$usr" >/dev/null || appstreamcli validate-tree --no-net "$usr"
+
+(cd "$build" && cpack -G DEB -B "$tmp/deb") >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail "cpack failed"; }
+deb=$(echo "$tmp"/deb/ktr_*.deb)
+[ -f "$deb" ] || fail "cpack made no .deb"
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in fonts-dejavu-extra libqt6widgets6 libc6; do
+  [[ $depends == *"$p"* ]] || fail "Depends lacks $p: $depends"
+done
+
+# The package version comes from CMake; the release notes must name it too.
+version=$(dpkg-deb -f "$deb" Version)
+release=$(grep -o -m1 '<release version="[^"]*"' "$usr/share/metainfo/$id.metainfo.xml" | cut -d'"' -f2)
+changelog=$(zcat "$usr/share/doc/ktr/changelog.gz" | head -1 | sed -n 's/^ktr (\([^)]*\)).*/\1/p')
+[ "$release" = "$version" ] || fail "newest release in the metainfo is $release, the package is $version"
+[ "$changelog" = "$version" ] || fail "newest changelog entry is $changelog, the package is $version"
+
+echo "check-packaging: launcher, AppStream data, icons and the $(basename "$deb") package are fine"
