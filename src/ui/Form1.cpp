@@ -213,6 +213,12 @@ void Form1::setHighlight(int step, bool red) {
 }
 
 void Form1::setMonitorLine(const QString& line) {
+    // The list always ends up holding this one line. Rewriting the existing item instead of
+    // clearing and adding keeps the list from resetting and relaying out 500 times a second.
+    if (m_list1->count() == 1) {
+        m_list1->item(0)->setText(line);
+        return;
+    }
     m_list1->clear();
     m_list1->addItem(line);
 }
@@ -237,29 +243,27 @@ void Form1::dorn_Click() {
 }
 
 void Form1::showPortFailure(const QString& message) {
-    // Told once per START, without a nested event loop: playback carries on behind the message.
-    if (!m_portMessage) {
-        m_portMessage = new QMessageBox(QMessageBox::Warning, Title, QString(), QMessageBox::Ok, this);
-        m_portMessage->setObjectName(QStringLiteral("portMessage"));
-        m_portMessage->setWindowModality(Qt::NonModal);
-        m_portMessage->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_portMessage->setText(message);
-    m_portMessage->show();
-    m_portMessage->raise();
+    // Non-modal: playback carries on behind the message.
+    showMessage(m_portMessage, "portMessage", Qt::NonModal, message);
 }
 
 void Form1::showFileFailure(const QString& message) {
-    // Shown without a nested event loop, like the port message, so that nothing waits on it.
-    if (!m_fileMessage) {
-        m_fileMessage = new QMessageBox(QMessageBox::Warning, Title, QString(), QMessageBox::Ok, this);
-        m_fileMessage->setObjectName(QStringLiteral("fileMessage"));
-        m_fileMessage->setWindowModality(Qt::WindowModal);
-        m_fileMessage->setAttribute(Qt::WA_DeleteOnClose);
+    showMessage(m_fileMessage, "fileMessage", Qt::WindowModal, message);
+}
+
+// One box per kind of failure; a second failure while it is open only updates its text. None of
+// them runs a nested event loop, so a tick or a click never waits on a message.
+void Form1::showMessage(QPointer<QMessageBox>& box, const char* name, Qt::WindowModality modality,
+                        const QString& message) {
+    if (!box) {
+        box = new QMessageBox(QMessageBox::Warning, Title, QString(), QMessageBox::Ok, this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setWindowModality(modality);
+        box->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_fileMessage->setText(message);
-    m_fileMessage->show();
-    m_fileMessage->raise();
+    box->setText(message);
+    box->show();
+    box->raise();
 }
 
 void Form1::showEvent(QShowEvent* event) {

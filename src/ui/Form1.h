@@ -73,6 +73,8 @@ private:
     void load();
     void showPortFailure(const QString& message);
     void showFileFailure(const QString& message);
+    void showMessage(QPointer<QMessageBox>& box, const char* name, Qt::WindowModality modality,
+                     const QString& message);
 
     Module1 m_module;
     std::array<std::array<QCheckBox*, ChannelCount>, StepCount> m_check{};
