@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "AppIcon.h"
 #include "Dialog.h"
 #include "Twips.h"
 
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+
+#include <algorithm>
 
 const QString Form1::Title = QStringLiteral("KTR (zorvány4.1)");
 
@@ -65,6 +68,7 @@ Form1::Form1(Port& port, QWidget* parent)
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_QuitOnClose, true);
     setFont(windowFont());
+    setWindowIcon(appIcon()); // the window's own: the about box has none
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -272,9 +276,12 @@ void Form1::showEvent(QShowEvent* event) {
         return;
     m_centred = true;
     if (const QScreen* screen = this->screen()) {
+        // Centred, but never with the title or the menu bar off the top or left edge, which
+        // happens on a small screen at a large scale factor.
+        const QRect available = screen->availableGeometry();
         QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+        frame.moveCenter(available.center());
+        move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
     }
 }
 

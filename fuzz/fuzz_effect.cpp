@@ -1,0 +1,55 @@
+// libFuzzer target for the effect-file reader's checking step. Beyond "no crash", it holds the
+// reader to its promises: exactly one of effect or error, a speed within the bar's range, and a
+// file that passes reads back unchanged after being written out again.
+
+#include "effects/EffectFile.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+class Boxes : public StepPattern {
+public:
+    explicit Boxes(const Effect& effect) : m_effect(effect) {}
+    int channelBox(int step, int channel) const override { return m_effect.channels[step - 1][channel - 1]; }
+    void setChannelBox(int, int, int) override {}
+    int enableBox(int step) const override { return m_effect.enables[step - 1]; }
+    void setEnableBox(int, int) override {}
+    void setHighlight(int, bool) override {}
+
+private:
+    const Effect& m_effect;
+};
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    const EffectParseResult result = parseEffect(bytes, QStringLiteral("fuzz.eff"));
+    check(result.effect.has_value() == result.error.isEmpty());
+    if (!result.effect) {
+        check(result.error.contains(QStringLiteral("fuzz.eff")));
+        return 0;
+    }
+    const Effect& effect = *result.effect;
+    check(size <= size_t(MaxEffectFileSize));
+    if (effect.speed)
+        check(*effect.speed >= SpeedMin && *effect.speed <= SpeedMax);
+
+    Module1 module;
+    const QByteArray written = writeEffect(Boxes(effect), effect.speed, module);
+    check(module.rowPattern == QStringLiteral("000000000000"));
+    const EffectParseResult again = parseEffect(written, QStringLiteral("again.eff"));
+    check(again.effect.has_value());
+    check(again.effect->channels == effect.channels);
+    check(again.effect->enables == effect.enables);
+    check(again.effect->speed == effect.speed);
+    check(writeEffect(Boxes(*again.effect), again.effect->speed, module) == written);
+    return 0;
+}
