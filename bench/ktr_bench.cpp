@@ -2,10 +2,11 @@
 // write, plays all 22 steps at several speeds, and compares the rhythm with a bare QTimer of the
 // same kind. Also reports the tick handler's own cost, start-up time and peak memory.
 //
-//   ktr_bench [--ticks-scale F] [--soak MINUTES]
+//   ktr_bench [--ticks-scale F] [--only INTERVAL_MS] [--soak MINUTES]
 
 #include "output/Port.h"
 #include "output/StepPattern.h"
+#include "sequencer/IntervalTimer.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <time.h>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -135,16 +137,18 @@ Stats analyse(const std::vector<qint64>& stamps, int intervalMs) {
     return s;
 }
 
-// A bare timer of the same kind as Timer1, as the yardstick.
-Stats baseline(int intervalMs, int ticks) {
+// A bare timer on its own, as the yardstick: the same kind as Timer1 (IntervalTimer), and a
+// precise QTimer for comparison.
+template <typename Timer> Stats baseline(int intervalMs, int ticks) {
     std::vector<qint64> stamps;
     stamps.reserve(ticks + 2);
     QEventLoop loop;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
+    Timer timer;
+    if constexpr (std::is_same_v<Timer, QTimer>)
+        timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(intervalMs);
     int skipped = 0;
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+    QObject::connect(&timer, &Timer::timeout, &loop, [&] {
         if (skipped < 2) { // the first periods after start are not a steady rhythm
             ++skipped;
             return;
@@ -253,9 +257,12 @@ int main(int argc, char* argv[]) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     double scale = 1.0;
     double soakMinutes = 0;
+    int only = 0;
     for (int i = 1; i + 1 < argc; ++i) {
         if (!std::strcmp(argv[i], "--ticks-scale"))
             scale = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--only"))
+            only = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--soak"))
             soakMinutes = std::atof(argv[i + 1]);
     }
@@ -282,14 +289,18 @@ int main(int argc, char* argv[]) {
         int interval;
         int ticks;
     };
-    const Run runs[] = {{2, 2500}, {10, 600}, {50, 120}, {200, 30}};
+    const Run runs[] = {{2, 5000}, {10, 1500}, {50, 300}, {200, 75}};
     for (const Run& run : runs) {
+        if (only && run.interval != only)
+            continue;
         const int ticks = std::max(10, static_cast<int>(run.ticks * scale));
-        const Stats bare = baseline(run.interval, ticks);
+        const Stats bareQt = baseline<QTimer>(run.interval, ticks);
+        const Stats bare = baseline<IntervalTimer>(run.interval, ticks);
         const double cpu0 = cpuSeconds();
         const std::vector<qint64> stamps = play(window, port, run.interval, ticks);
         const double cpuPerTick = (cpuSeconds() - cpu0) / (stamps.size() + 2) * 1e6;
         const Stats ours = analyse(stamps, run.interval);
+        printStats("qtimer", run.interval, bareQt, -1, 0);
         printStats("bare", run.interval, bare, -1, 0);
         printStats("ktr", run.interval, ours, cpuPerTick, bare.p99 > 0 ? ours.p99 / bare.p99 : 0);
         std::printf("ktr      %4d ms  cpu %.2f %% of one core while playing\n", run.interval,

@@ -3,12 +3,12 @@
 #include "effects/EffectFile.h"
 #include "output/Module1.h"
 
+#include "sequencer/IntervalTimer.h"
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -159,7 +159,7 @@ void EffectFileTest::roundTrip() {
         QScrollBar bar;
         bar.setRange(SpeedMin, SpeedMax);
         bar.setValue(123);
-        QTimer timer;
+        IntervalTimer timer;
         timer.setInterval(77);
         Module1 targetModule;
         applyEffect(*parsed.effect, target, bar, timer, targetModule);

@@ -1,12 +1,12 @@
 #include "EffectFile.h"
 
+#include "sequencer/IntervalTimer.h"
 #include <QAbstractSlider>
 #include <QByteArrayView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QTimer>
 
 namespace {
 
@@ -182,7 +182,7 @@ bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error) {
     return true;
 }
 
-void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, QTimer& timer,
+void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, IntervalTimer& timer,
                  Module1& module) {
     for (int step = 1; step <= StepCount; ++step) {
         for (int channel = 1; channel <= ChannelCount; ++channel)

@@ -11,7 +11,7 @@
 #include <optional>
 
 class QAbstractSlider;
-class QTimer;
+class IntervalTimer;
 
 // An effect file is 24 CR LF terminated single-byte lines: 22 step lines of 12 "x"/"0"
 // characters, the speed in milliseconds, and one line of 22 "x"/"0" step enables.
@@ -53,5 +53,5 @@ bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error);
 // Puts a checked effect into the window: every channel box, the speed bar (whose change handler
 // stores the speed when the value really changes) and then the timer interval, and every
 // enable box. Without a speed in the file the bar, the speed and the interval stay as they are.
-void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, QTimer& timer,
+void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, IntervalTimer& timer,
                  Module1& module);

@@ -8,9 +8,8 @@ Sequencer::Sequencer(StepPattern& boxes, MonitorView& monitorView, Module1& modu
                      QObject* parent)
     : QObject(parent), m_boxes(boxes), m_monitorView(monitorView), m_module(module), m_port(port) {
     m_timer.setObjectName(QStringLiteral("Timer1"));
-    m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(StartInterval);
-    connect(&m_timer, &QTimer::timeout, this, &Sequencer::tick);
+    connect(&m_timer, &IntervalTimer::timeout, this, &Sequencer::tick);
     m_timer.start();
 }
 

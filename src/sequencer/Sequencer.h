@@ -3,8 +3,8 @@
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
 
+#include "IntervalTimer.h"
 #include <QObject>
-#include <QTimer>
 
 #include <optional>
 
@@ -34,7 +34,7 @@ public:
     // The speed bar's change: the new interval in milliseconds, also while playing.
     void speedChanged(int value);
 
-    QTimer& timer() { return m_timer; }
+    IntervalTimer& timer() { return m_timer; }
 
     qint16 running = 0;
     qint16 currentStep = 0;
@@ -54,6 +54,6 @@ private:
     Module1& m_module;
     Port& m_port;
     OutputMonitor m_monitor;
-    QTimer m_timer;
+    IntervalTimer m_timer;
     bool m_portFaultReported = false;
 };

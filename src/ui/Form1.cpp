@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "Dialog.h"
+#include "MonitorDelegate.h"
 #include "Twips.h"
 
 #include <QCheckBox>
@@ -144,6 +145,8 @@ void Form1::buildRunColumn(QWidget* client) {
     m_list1->setGeometry(twipsRect(6240, 720, 1215, 255));
     m_list1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list1->setUniformItemSizes(true);
+    m_list1->setItemDelegate(new MonitorDelegate(m_list1));
     m_list1->setAccessibleName(QStringLiteral("Kimenetek"));
 
     m_startStop = new QPushButton(QStringLiteral("START"), client);
