@@ -262,6 +262,11 @@ void MainWindowTest::highlightColours() {
     const QColor normal = window.channelCheckBox(1, 1)->palette().color(QPalette::Window);
     window.setHighlight(5, true);
     QCOMPARE(window.enableCheckBox(5)->palette().color(QPalette::Window), QColor(255, 0, 0));
+    // What counts is what is drawn: the margin around the box itself must come out red.
+    const QImage drawn = window.enableCheckBox(5)->grab().toImage();
+    QCOMPARE(drawn.pixelColor(drawn.width() - 1, drawn.height() / 2), QColor(255, 0, 0));
+    const QImage plain = window.enableCheckBox(6)->grab().toImage();
+    QCOMPARE(plain.pixelColor(plain.width() - 1, plain.height() / 2), normal);
     QVERIFY(window.enableCheckBox(5)->autoFillBackground());
     QVERIFY(window.isHighlighted(5));
     window.setHighlight(5, false);

@@ -86,6 +86,8 @@ Form1::Form1(Port& port, QWidget* parent)
 
     m_normalPalette = m_enable[0]->palette();
     m_redPalette = m_normalPalette;
+    // The box paints its background in its background role; the style tints the frame from Window.
+    m_redPalette.setColor(m_enable[0]->backgroundRole(), QColor(255, 0, 0));
     m_redPalette.setColor(QPalette::Window, QColor(255, 0, 0));
 
     connect(&m_sequencer, &Sequencer::portFailed, this, &Form1::showPortFailure);
