@@ -17,10 +17,10 @@ struct LabelSpec {
 // Version and date keep their places; the other lines fill the frame around them.
 const LabelSpec infoLabels[] = {
     {"Label1", 240, 360, 3735, 255, "Készítette: a KTR fejlesztőcsapata"},
-    {"Label3", 240, 600, 3735, 255, "Minden jog fenntartva."},
+    {"Label3", 240, 600, 3735, 255, "Kapcsolat: a program terjesztőjénél"},
     {"Label2", 240, 840, 3735, 255, "Változat: 4.0"},
-    {"Label4", 240, 1140, 3735, 255, "Kapcsolat: a program terjesztőjénél"},
-    {"Label5", 240, 1380, 3735, 255, "Szabadon használható, garancia nélkül."},
+    {"Label4", 240, 1140, 3735, 255, "Szabadon használható és terjeszthető."},
+    {"Label5", 240, 1380, 3735, 255, "Garancia nélkül, ahogy van."},
     {"Label6", 240, 1800, 2535, 255, "Dátum: 2003.09.26"},
     {"Label7", 240, 2040, 3735, 255, "A használat kockázata a felhasználóé."},
 };
