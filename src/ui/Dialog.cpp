@@ -1,5 +1,6 @@
 #include "Dialog.h"
 
+#include "TaskbarHint.h"
 #include "Twips.h"
 
 #include <QGroupBox>
@@ -77,4 +78,5 @@ Dialog::Dialog(QWidget* parent) : QDialog(parent) {
     ok->setDefault(false);
     connect(ok, &QPushButton::clicked, this, &QDialog::close);
     ok->setFocus();
+    hideFromTaskbar(this);
 }

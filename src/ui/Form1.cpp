@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "Dialog.h"
 #include "MonitorDelegate.h"
+#include "TaskbarHint.h"
 #include "Twips.h"
 
 #include <QCheckBox>
@@ -91,6 +92,7 @@ Form1::Form1(Port& port, QWidget* parent)
     m_redPalette.setColor(QPalette::Window, QColor(255, 0, 0));
 
     connect(&m_sequencer, &Sequencer::portFailed, this, &Form1::showPortFailure);
+    hideFromTaskbar(this);
     load();
 }
 
