@@ -64,6 +64,7 @@ private slots:
     void aboutBoxIsSingleAndModeless();
     void portFailureShownOnceWithoutBlocking();
     void closingStopsPlayback();
+    void programEndsWithItsLastWindow();
 };
 
 void MainWindowTest::startState() {
@@ -422,6 +423,37 @@ void MainWindowTest::closingStopsPlayback() {
     const qsizetype before = port.writes.size();
     QTest::qWait(50);
     QCOMPARE(port.writes.size(), before); // nothing written at the end
+}
+
+// Both windows are tool windows, which Qt by default does not count when deciding to quit.
+void MainWindowTest::programEndsWithItsLastWindow() {
+    RecordingPort port;
+    Form1 window(port);
+    window.show();
+    window.dorn_Click();
+    QPointer<Dialog> box = window.aboutBox();
+    QVERIFY(QGuiApplication::quitOnLastWindowClosed());
+
+    bool mainClosed = false;
+    bool stillRunningAfterMain = false;
+    bool aboutClosed = false;
+    QTimer::singleShot(0, &window, [&] {
+        window.close();
+        mainClosed = true;
+        QTimer::singleShot(50, box, [&] {
+            stillRunningAfterMain = true;
+            aboutClosed = box->close();
+        });
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(2); });
+    watchdog.start(5000);
+    const int result = QApplication::exec();
+    QCOMPARE(result, 0); // not the watchdog
+    QVERIFY(mainClosed);
+    QVERIFY(stillRunningAfterMain); // the open about box kept the program alive
+    QVERIFY(aboutClosed);
 }
 
 QTEST_MAIN(MainWindowTest)
