@@ -236,17 +236,21 @@ void soak(Form1& window, TimestampPort& port, double minutes) {
     std::printf("soak: %.1f minutes at 2 ms, resident memory every 10 s\n", minutes);
     QElapsedTimer wall;
     wall.start();
+    double first = -1; // after the first 10 s: caches and the paint buffers are in place by then
     double last = start;
     while (wall.elapsed() < minutes * 60000) {
         QEventLoop loop;
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         loop.exec();
         last = currentRssMb();
+        if (first < 0)
+            first = last;
         std::printf("  %6.0f s  rss %.2f MB  (%+.3f MB)\n", wall.elapsed() / 1e3, last, last - start);
         std::fflush(stdout);
     }
-    std::printf("soak growth: %+.3f MB over %.1f minutes (start %.2f MB, end %.2f MB)\n", last - start,
-                minutes, start, last);
+    std::printf("soak growth: %+.3f MB from the 10 s mark to the end of %.1f minutes (%.2f -> %.2f MB; "
+                "%+.3f MB counting the warm-up from %.2f MB)\n",
+                last - first, minutes, first, last, last - start, start);
 }
 
 } // namespace
