@@ -2,10 +2,19 @@
 #include "ui/Form1.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ktr"));
+
+    // Qt's own texts (the file dialog, Yes/No buttons) in Hungarian like the rest of the program,
+    // whatever the system's language; without the translation package they stay in English.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_hu"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
+
     SystemPort port;
     Form1 window(port);
     window.show();
