@@ -85,7 +85,13 @@ double msSinceProcessStart() {
 // Records the time of every data-register write; quits the loop after the wanted count.
 class TimestampPort : public Port {
 public:
-    bool portOut(int address, quint8) override {
+    std::vector<qint64> stamps;
+    int wanted = 0;
+    bool recording = false;
+    QEventLoop* loop = nullptr;
+
+protected:
+    bool write(int address, quint8) override {
         if (address == DataAddress && recording) {
             stamps.push_back(nowNs());
             if (static_cast<int>(stamps.size()) >= wanted && loop)
@@ -93,13 +99,6 @@ public:
         }
         return true;
     }
-    QString errorMessage() const override { return {}; }
-    void retry() override {}
-
-    std::vector<qint64> stamps;
-    int wanted = 0;
-    bool recording = false;
-    QEventLoop* loop = nullptr;
 };
 
 struct Stats {

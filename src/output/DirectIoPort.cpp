@@ -12,36 +12,26 @@ namespace {
 const QString deviceName = QStringLiteral("0x378 (közvetlen portelérés)");
 }
 
-bool DirectIoPort::portOut(int address, quint8 value) {
-    if (address != DataAddress && address != ControlAddress) {
-        m_message = refusedAddressMessage(address);
-        return false;
-    }
-    if (m_failed)
-        return false;
+bool DirectIoPort::write(int address, quint8 value) {
 #ifdef KTR_HAS_PORT_IO
     if (!m_permitted) {
         if (ioperm(DataAddress, 3, 1) != 0) {
-            const int error = errno;
-            m_failed = true;
-            m_message = portFailureMessage(
+            return fail(portFailureMessage(
                 deviceName,
                 QStringLiteral("nincs /dev/parport0, és a közvetlen portelérést a rendszer nem engedte (%1).")
-                    .arg(QString::fromLocal8Bit(strerror(error))),
+                    .arg(QString::fromLocal8Bit(strerror(errno))),
                 QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev), hogy a /dev/parport0 eszköz "
-                               "megjelenjen, és vegye fel a felhasználót az lp csoportba."));
-            return false;
+                               "megjelenjen, és vegye fel a felhasználót az lp csoportba.")));
         }
         m_permitted = true;
     }
     outb(value, static_cast<unsigned short>(address));
     return true;
 #else
+    (void)address;
     (void)value;
-    m_failed = true;
-    m_message = portFailureMessage(
+    return fail(portFailureMessage(
         deviceName, QStringLiteral("nincs /dev/parport0, és ezen a gépen nincs közvetlen portelérés."),
-        QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev)."));
-    return false;
+        QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev).")));
 #endif
 }

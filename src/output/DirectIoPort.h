@@ -6,13 +6,9 @@
 // standard addresses 888..890. Needs root (CAP_SYS_RAWIO). On other processors every write fails
 // with an explanation.
 class DirectIoPort : public Port {
-public:
-    bool portOut(int address, quint8 value) override;
-    QString errorMessage() const override { return m_message; }
-    void retry() override { m_failed = false; }
+protected:
+    bool write(int address, quint8 value) override;
 
 private:
     bool m_permitted = false;
-    bool m_failed = false;
-    QString m_message;
 };

@@ -10,6 +10,29 @@ bool writePorts(Module1& module, Port& port) {
     return dataOk && controlOk;
 }
 
+bool Port::portOut(int address, quint8 value) {
+    if (address != DataAddress && address != ControlAddress)
+        return fail(refusedAddressMessage(address));
+    if (m_failed)
+        return false;
+    if (write(address, value))
+        return true;
+    m_failed = true;
+    return false;
+}
+
+void Port::retry() {
+    if (!m_failed)
+        return;
+    m_failed = false;
+    reset();
+}
+
+bool Port::fail(const QString& message) {
+    m_message = message;
+    return false;
+}
+
 QString portFailureMessage(const QString& device, const QString& cause, const QString& remedy) {
     return QStringLiteral("A párhuzamos port nem használható: %1\n\n"
                           "Ok: %2\n\n"

@@ -24,9 +24,22 @@ public:
 
     // Writes one byte to the register at address. Returns false when the byte did not reach the
     // port; errorMessage() then says, for the user, what failed, why and what to do.
-    virtual bool portOut(int address, quint8 value) = 0;
-    virtual QString errorMessage() const = 0;
-    virtual void retry() = 0;
+    bool portOut(int address, quint8 value);
+    QString errorMessage() const { return m_message; }
+    // START calls this: a port that failed is opened afresh at the next write.
+    void retry();
+
+protected:
+    // The backend's write; address is always DataAddress or ControlAddress here. On failure it
+    // returns fail(message).
+    virtual bool write(int address, quint8 value) = 0;
+    // Called by retry() after a failure: drop whatever failed.
+    virtual void reset() {}
+    bool fail(const QString& message);
+
+private:
+    QString m_message;
+    bool m_failed = false;
 };
 
 // Sends dataValue to dataPort, then controlValue to controlPort, keeping the byte copies in

@@ -42,44 +42,26 @@ PpdevPort::~PpdevPort() {
     closeDevice();
 }
 
-bool PpdevPort::portOut(int address, quint8 value) {
-    if (address != DataAddress && address != ControlAddress) {
-        m_message = refusedAddressMessage(address);
-        return false;
-    }
-    if (m_failed)
-        return false;
+bool PpdevPort::write(int address, quint8 value) {
     if (m_fd < 0 && !openDevice())
         return false;
-
     unsigned char byte = address == DataAddress ? value : (value & 0x0F);
     const unsigned long request = address == DataAddress ? PPWDATA : PPWCONTROL;
-    if (m_calls.ioctl(m_fd, request, &byte) < 0) {
-        fail(errno, "write");
-        closeDevice();
-        return false;
-    }
+    if (m_calls.ioctl(m_fd, request, &byte) < 0)
+        return failAt(Stage::Write, errno);
     return true;
 }
 
 bool PpdevPort::openDevice() {
     const QByteArray path = m_device.toLocal8Bit();
     m_fd = m_calls.open(path.constData(), O_RDWR | O_CLOEXEC);
-    if (m_fd < 0) {
-        fail(errno, "open");
-        return false;
-    }
-    if (claim() < 0) {
-        fail(errno, "claim");
-        closeDevice();
-        return false;
-    }
+    if (m_fd < 0)
+        return failAt(Stage::Open, errno);
+    if (claim() < 0)
+        return failAt(Stage::Claim, errno);
     int direction = 0; // data lines drive outputs
-    if (m_calls.ioctl(m_fd, PPDATADIR, &direction) < 0) {
-        fail(errno, "direction");
-        closeDevice();
-        return false;
-    }
+    if (m_calls.ioctl(m_fd, PPDATADIR, &direction) < 0)
+        return failAt(Stage::Direction, errno);
     return true;
 }
 
@@ -129,17 +111,16 @@ void PpdevPort::closeDevice() {
     m_fd = -1;
 }
 
-void PpdevPort::fail(int error, const char* stage) {
-    m_failed = true;
-    const bool claiming = std::strcmp(stage, "claim") == 0;
-    const bool writing = std::strcmp(stage, "write") == 0;
+// Closes the device (the next attempt opens it afresh) and words the failure for the user.
+bool PpdevPort::failAt(Stage stage, int error) {
+    closeDevice();
     QString cause;
     QString remedy;
-    if (writing) {
+    if (stage == Stage::Write) {
         cause = QStringLiteral("írás közben hiba történt (%1); lehet, hogy az eszköz megszűnt.")
                     .arg(errnoText(error));
         remedy = QStringLiteral("Ellenőrizze a port csatlakozását és a ppdev modult (sudo modprobe ppdev).");
-    } else if (claiming && (error == EINTR || error == EBUSY || error == EAGAIN)) {
+    } else if (stage == Stage::Claim && (error == EINTR || error == EBUSY || error == EAGAIN)) {
         cause = QStringLiteral("a portot egy másik program vagy meghajtó foglalja.");
         remedy = QStringLiteral("Zárja be a portot használó programot, vagy vegye ki a nyomtató-meghajtót "
                                 "(sudo rmmod lp).");
@@ -159,5 +140,5 @@ void PpdevPort::fail(int error, const char* stage) {
                            "modul.")
                 .arg(m_device);
     }
-    m_message = portFailureMessage(m_device, cause, remedy);
+    return fail(portFailureMessage(m_device, cause, remedy));
 }

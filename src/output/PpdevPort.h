@@ -23,22 +23,21 @@ public:
                        PpdevCalls calls = PpdevCalls::system(), int claimTimeoutMs = 1000);
     ~PpdevPort() override;
 
-    bool portOut(int address, quint8 value) override;
-    QString errorMessage() const override { return m_message; }
-    void retry() override { m_failed = false; }
-
     QString device() const { return m_device; }
 
+protected:
+    bool write(int address, quint8 value) override;
+
 private:
+    enum class Stage { Open, Claim, Direction, Write };
+
     bool openDevice();
     int claim();
-    void fail(int error, const char* stage);
+    bool failAt(Stage stage, int error);
     void closeDevice();
 
     QString m_device;
     PpdevCalls m_calls;
     int m_claimTimeoutMs;
     int m_fd = -1;
-    bool m_failed = false;
-    QString m_message;
 };

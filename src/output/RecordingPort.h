@@ -10,19 +10,17 @@ class RecordingPort : public Port {
 public:
     using Write = QPair<int, quint8>;
 
-    bool portOut(int address, quint8 value) override;
-    QString errorMessage() const override { return m_message; }
-    void retry() override;
-
-    // Makes every write fail from now on (until retry() and a cleared fault).
-    void setFault(const QString& message);
+    // Makes every write fail from now on (until the fault is cleared and START retries).
+    void setFault(const QString& message) { m_fault = message; }
     void clearFault() { m_fault.clear(); }
 
     QList<Write> writes;
-    int retries = 0;
+    int retries = 0; // how often a failed port was retried
+
+protected:
+    bool write(int address, quint8 value) override;
+    void reset() override { ++retries; }
 
 private:
     QString m_fault;
-    QString m_message;
-    bool m_failed = false;
 };

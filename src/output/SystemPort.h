@@ -11,12 +11,12 @@ public:
     explicit SystemPort(QString device = QStringLiteral("/dev/parport0"));
     ~SystemPort() override;
 
-    bool portOut(int address, quint8 value) override;
-    QString errorMessage() const override;
-    void retry() override;
+protected:
+    bool write(int address, quint8 value) override;
+    // The module may have been loaded, the permission granted or the device come back meanwhile.
+    void reset() override { m_backend.reset(); }
 
 private:
     QString m_device;
     std::unique_ptr<Port> m_backend;
-    bool m_failed = false;
 };

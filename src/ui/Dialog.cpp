@@ -9,14 +9,14 @@
 
 namespace {
 
-struct LabelSpec {
+struct FixedText {
     const char* name;
     int left, top, width, height;
     const char* text;
 };
 
 // Version and date keep their places; the other lines fill the frame around them.
-const LabelSpec infoLabels[] = {
+const FixedText infoLabels[] = {
     {"Label1", 240, 360, 3735, 255, "Készítette: a KTR fejlesztőcsapata"},
     {"Label3", 240, 600, 3735, 255, "Kapcsolat: a program terjesztőjénél"},
     {"Label2", 240, 840, 3735, 255, "Változat: 4.0"},
@@ -26,7 +26,7 @@ const LabelSpec infoLabels[] = {
     {"Label7", 240, 2040, 3735, 255, "A használat kockázata a felhasználóé."},
 };
 
-const LabelSpec descriptionLabels[] = {
+const FixedText descriptionLabels[] = {
     {"Label12", 120, 360, 3855, 735,
      "A program segítségével látványos fény effektusokat készíthetünk a Parallel port alábbi kimeneteinek "
      "vezérlésével:"},
@@ -34,12 +34,11 @@ const LabelSpec descriptionLabels[] = {
     {"Label9", 120, 1320, 3735, 255, "C3 - C0    (LPT17; 16; 14; 1-es láb) "},
 };
 
-template <size_t N> void addLabels(QWidget* parent, const LabelSpec (&specs)[N]) {
-    for (const LabelSpec& spec : specs) {
-        auto* label = new QLabel(QString::fromUtf8(spec.text), parent);
-        label->setObjectName(QString::fromLatin1(spec.name));
-        label->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
-        label->setWordWrap(spec.height > 255);
+template <size_t N> void addLabels(QWidget* parent, const FixedText (&texts)[N]) {
+    for (const FixedText& text : texts) {
+        QLabel* label = makeLabel(parent, text.name, QString::fromUtf8(text.text),
+                                  twipsRect(text.left, text.top, text.width, text.height));
+        label->setWordWrap(text.height > 255); // taller than one line: the description
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
 }

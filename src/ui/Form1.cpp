@@ -52,13 +52,6 @@ QRect stepLabelRect(int step) {
     return twipsRect(0, top, wide ? 855 : 735, 255);
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromUtf8(name));
-    label->setGeometry(rect);
-    return label;
-}
-
 } // namespace
 
 Form1::Form1(Port& port, QWidget* parent)

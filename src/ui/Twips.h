@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QLabel>
 #include <QRect>
 
 // The layout is drawn in twips (1/1440 inch); at 96 dpi 15 twips make one pixel. Qt scales the
@@ -19,4 +20,12 @@ inline QFont windowFont() {
     QFont font(QStringLiteral("DejaVu Sans Condensed"));
     font.setPointSizeF(7.5);
     return font;
+}
+
+// A fixed text at its place, named like the original control.
+inline QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromUtf8(name));
+    label->setGeometry(rect);
+    return label;
 }
