@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-release
+cmake --build build-release --target ktr
 exec ./build-release/ktr "$@"
