@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
         QCoreApplication::installTranslator(&qtTexts);
 
     SystemPort port;
-    Form1 window(port);
+    Form1 window(port, EngineThreading::Thread);
     window.show();
     return app.exec();
 }

@@ -41,7 +41,8 @@ void IntervalTimer::stop() {
 }
 
 void IntervalTimer::arm() {
-    const bool ticking = m_active && m_interval > 0;
+    const int interval = m_interval;
+    const bool ticking = m_active && interval > 0;
     if (m_fd < 0) {
         m_fallback.setInterval(m_interval);
         if (ticking)
@@ -52,8 +53,8 @@ void IntervalTimer::arm() {
     }
     itimerspec period{};
     if (ticking) {
-        period.it_interval.tv_sec = m_interval / 1000;
-        period.it_interval.tv_nsec = static_cast<long>(m_interval % 1000) * 1000000L;
+        period.it_interval.tv_sec = interval / 1000;
+        period.it_interval.tv_nsec = static_cast<long>(interval % 1000) * 1000000L;
         period.it_value = period.it_interval;
     }
     timerfd_settime(m_fd, 0, &period, nullptr);
@@ -61,12 +62,23 @@ void IntervalTimer::arm() {
     uint64_t expirations = 0;
     while (::read(m_fd, &expirations, sizeof expirations) < 0 && errno == EINTR) {
     }
-    m_notifier->setEnabled(ticking);
+    if (!m_external)
+        m_notifier->setEnabled(ticking);
+}
+
+void IntervalTimer::driveExternally() {
+    if (m_fd < 0)
+        return;
+    m_external = true;
+    m_notifier->setEnabled(false);
+}
+
+bool IntervalTimer::takeExpiration() {
+    uint64_t expirations = 0;
+    return ::read(m_fd, &expirations, sizeof expirations) == sizeof expirations && expirations != 0;
 }
 
 void IntervalTimer::expired() {
-    uint64_t expirations = 0;
-    if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations || expirations == 0)
-        return;
-    emit timeout();
+    if (takeExpiration())
+        emit timeout();
 }

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
+
 class QSocketNotifier;
 
 // The sequencer's periodic timer. QTimer rounds every wait up to a whole millisecond, which
@@ -25,6 +27,14 @@ public:
     Qt::TimerType timerType() const { return Qt::PreciseTimer; }
     bool usesKernelTimer() const { return m_fd >= 0; }
 
+    // For a thread of its own that waits on fd() itself instead of this object's event loop.
+    // From then on timeout() is never emitted; the owner calls takeExpiration() when fd() is
+    // readable. setInterval(), start() and stop() may then be called from any one other thread.
+    void driveExternally();
+    int fd() const { return m_fd; }
+    // True when at least one period has expired since the last call (a late tick is not repeated).
+    bool takeExpiration();
+
 signals:
     void timeout();
 
@@ -35,6 +45,7 @@ private:
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_fallback;
-    int m_interval = 0;
-    bool m_active = false;
+    std::atomic<int> m_interval{0};
+    std::atomic<bool> m_active{false};
+    bool m_external = false;
 };

@@ -6,6 +6,7 @@
 #include "IntervalTimer.h"
 #include <QObject>
 
+#include <atomic>
 #include <optional>
 
 class Port;
@@ -36,9 +37,10 @@ public:
 
     IntervalTimer& timer() { return m_timer; }
 
-    qint16 running = 0;
-    qint16 currentStep = 0;
-    std::optional<qint16> speed; // empty until the speed bar first changes
+    // Atomic so that the window may look at them while the tick runs on the playback thread.
+    std::atomic<qint16> running{0};
+    std::atomic<qint16> currentStep{0};
+    std::optional<qint16> speed; // empty until the speed bar first changes; the window's thread only
 
 signals:
     // The port could not be written. Emitted once per START, however many ticks fail after it.

@@ -54,8 +54,9 @@ QRect stepLabelRect(int step) {
 
 } // namespace
 
-Form1::Form1(Port& port, QWidget* parent)
-    : QMainWindow(parent), m_sequencer(*this, *this, m_module, port, this) {
+Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
+    : QMainWindow(parent), m_engine(*this, *this, m_module, port, threading, this),
+      m_sequencer(m_engine.sequencer()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Title);
     // A fixed tool window with a close box only. Tool windows do not end the program when
@@ -110,6 +111,7 @@ void Form1::buildStepRows(QWidget* client) {
             box->setProperty("index", i);
             box->setGeometry(twipsRect(120 + RowPitch * c, 120, 255, 255));
             box->setAccessibleName(QStringLiteral("%1. lépés, %2. csatorna").arg(step).arg(c + 1));
+            connect(box, &QCheckBox::stateChanged, &m_engine, &PlaybackEngine::boxesChanged);
             m_check[i][c] = box;
         }
     }
@@ -129,6 +131,7 @@ void Form1::buildStepRows(QWidget* client) {
         box->setGeometry(twipsRect(120, RowTop + RowPitch * i, 255, 255));
         box->setAutoFillBackground(true); // the background is the "now playing" marker
         box->setAccessibleName(QStringLiteral("%1. lépés engedélyezése").arg(i + 1));
+        connect(box, &QCheckBox::stateChanged, &m_engine, &PlaybackEngine::boxesChanged);
         m_enable[i] = box;
     }
 }
@@ -189,7 +192,7 @@ void Form1::buildMenus() {
 
 void Form1::load() {
     m_vscroll1->setValue(Sequencer::StartInterval); // already 200: no change event
-    m_sequencer.load();
+    m_engine.load();
 }
 
 int Form1::channelBox(int step, int channel) const {
@@ -228,14 +231,14 @@ void Form1::setMonitorLine(const QString& line) {
 }
 
 void Form1::Start_Stop_Click() {
-    const bool starting = m_sequencer.running != 1;
+    const bool starting = !m_engine.playing();
     m_startStop->setText(starting ? QStringLiteral("STOP") : QStringLiteral("START"));
     m_label6->setText(starting ? QStringLiteral("Fut.") : QStringLiteral("Áll."));
-    m_sequencer.startStop();
+    m_engine.startStop();
 }
 
 void Form1::VScroll1_Change(int value) {
-    m_sequencer.speedChanged(value);
+    m_engine.speedChanged(value);
 }
 
 void Form1::dorn_Click() {
@@ -287,8 +290,7 @@ void Form1::showEvent(QShowEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     // Closing the window ends playback with it; the port keeps its last values.
-    m_sequencer.timer().stop();
-    m_sequencer.running = 0;
+    m_engine.halt();
     if (m_portMessage)
         m_portMessage->close();
     if (m_fileMessage)

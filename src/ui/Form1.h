@@ -6,6 +6,7 @@
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
 #include "output/StepPattern.h"
+#include "sequencer/PlaybackEngine.h"
 #include "sequencer/Sequencer.h"
 
 #include <QMainWindow>
@@ -31,7 +32,9 @@ class Form1 : public QMainWindow, public StepPattern, public MonitorView {
 public:
     static const QString Title;
 
-    explicit Form1(Port& port, QWidget* parent = nullptr);
+    // Inline threading runs the tick on the window's thread (tests drive it by hand); the program
+    // plays on a thread of its own.
+    explicit Form1(Port& port, EngineThreading threading = EngineThreading::Inline, QWidget* parent = nullptr);
     ~Form1() override;
 
     int channelBox(int step, int channel) const override;
@@ -45,7 +48,8 @@ public:
     QCheckBox* channelCheckBox(int step, int channel) const { return m_check[step - 1][channel - 1]; }
     QCheckBox* enableCheckBox(int step) const { return m_enable[step - 1]; }
 
-    Sequencer& sequencer() { return m_sequencer; }
+    Sequencer& sequencer() { return m_engine.sequencer(); }
+    PlaybackEngine& engine() { return m_engine; }
     Module1& module() { return m_module; }
     Dialog* aboutBox() const { return m_about; }
     QMessageBox* portMessage() const { return m_portMessage; }
@@ -88,7 +92,8 @@ private:
     QPushButton* m_startStop = nullptr;
     QScrollBar* m_vscroll1 = nullptr;
 
-    Sequencer m_sequencer;
+    PlaybackEngine m_engine;
+    Sequencer& m_sequencer;
     QPointer<Dialog> m_about;
     QPointer<QMessageBox> m_portMessage;
     DialogFileChooser m_dialogChooser{this};

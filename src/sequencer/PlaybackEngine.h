@@ -1,0 +1,122 @@
+#pragma once
+
+#include "BoxSnapshot.h"
+#include "EnginePattern.h"
+#include "Sequencer.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <sys/types.h>
+#include <thread>
+
+class Port;
+class QSocketNotifier;
+class StepPattern;
+class MonitorView;
+struct Module1;
+
+enum class EngineThreading {
+    // The tick runs on the owner's thread from its event loop and reads and marks the boxes
+    // directly. Tests use this to drive the tick by hand.
+    Inline,
+    // The timer, the tick and every output write run on a thread of their own (real-time where
+    // allowed), so nothing the window does can delay a step.
+    Thread,
+};
+
+// Playback: the one Sequencer (the tick rule, START/STOP, the start values), its Timer1 and the
+// output. The owner's thread (the window's or the player's) talks to it only through the
+// functions below; with EngineThreading::Thread none of them waits for the playback thread.
+//
+// Threaded contract:
+// - The owner calls boxesChanged() after every change of a box; the next tick (or START) sees
+//   every change made before the call. The playback thread never touches the owner's objects.
+// - After each tick and START the playback thread leaves the red step and the monitor line in
+//   atomics and wakes the owner's event loop once; the owner then marks `boxes` and fills `view`
+//   with the newest state, so a stalled owner catches up at once instead of replaying a backlog.
+// - The port is written only by the playback thread from construction until halt().
+// - `module` keeps its output values on the playback thread; the owner may use the effect-file
+//   fields (effectPath, rowPattern, enablePattern) freely.
+class PlaybackEngine : public QObject {
+    Q_OBJECT
+public:
+    PlaybackEngine(StepPattern& boxes, MonitorView& view, Module1& module, Port& port, EngineThreading threading,
+                   QObject* parent = nullptr);
+    ~PlaybackEngine() override; // halts; writes nothing
+
+    Sequencer& sequencer() { return m_sequencer; }
+    bool threaded() const { return m_threaded; }
+
+    // Start-up values of the run state and the output state. Writes nothing.
+    void load();
+    // START when stopped, STOP when playing; START's writes happen at once, before the next tick.
+    void startStop();
+    // What the last startStop() asked for.
+    bool playing() const;
+    // The speed bar's change: speed and interval, at once.
+    void speedChanged(int value) { m_sequencer.speedChanged(value); }
+    // The boxes changed; the playback thread takes a copy of all of them.
+    void boxesChanged();
+    // Ends playback for good: no tick and no write after this returns.
+    void halt();
+
+    // Plays one tick now, as if the timer had fired (tests and tools; the timer keeps its rhythm).
+    void tickNow();
+    // Waits until the playback thread has carried out every request made before the call.
+    void waitIdle();
+    // Marks the boxes and fills the view with the newest state now (also done from the event loop).
+    void deliver();
+
+    bool realtime() const { return m_realtime.load(); }
+    QString priorityText() const { return m_priorityText; }
+
+private:
+    void run();
+    void wakeEngine();
+    void publishToOwner();
+    void applyRequests();
+
+    StepPattern& m_boxes;
+    MonitorView& m_view;
+    const bool m_threaded;
+
+    EnginePattern m_enginePattern;
+    Sequencer m_sequencer;
+
+    BoxSnapshot m_staging;
+    SnapshotExchange m_snapshots;
+
+    // Requests from the owner, counted so that none is lost or merged.
+    std::atomic<unsigned> m_toggleRequests{0};
+    std::atomic<unsigned> m_tickRequests{0};
+    std::atomic<unsigned> m_requestsPosted{0};
+    std::atomic<unsigned> m_requestsDone{0};
+    std::atomic<bool> m_quit{false};
+    bool m_requestedPlaying = false;
+    bool m_halted = false;
+
+    // From the playback thread to the owner.
+    std::atomic<int> m_shownStep{0};
+    std::atomic<quint32> m_shownLine{0};
+    std::atomic<bool> m_wakePending{false};
+    int m_lastStep = 0;
+    quint32 m_lastLine = 0;
+    int m_appliedStep = -1;
+    quint32 m_appliedLine = 0;
+
+    int m_engineFd = -1; // owner -> playback thread
+    int m_ownerFd = -1;  // playback thread -> owner
+    QSocketNotifier* m_ownerNotifier = nullptr;
+
+    std::mutex m_startMutex;
+    std::condition_variable m_started;
+    bool m_running = false;
+    pid_t m_tid = 0;
+    std::atomic<bool> m_realtime{false};
+    QString m_priorityText;
+    std::thread m_thread;
+};
