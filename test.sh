@@ -2,16 +2,22 @@
 # Installs what is missing, builds and runs every test offscreen.
 # Usage: ./test.sh            the normal build
 #        KTR_SANITIZE=1 ./test.sh   the same suite under AddressSanitizer + UBSan
+#        KTR_SANITIZE=thread ./test.sh   the same suite under ThreadSanitizer
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 build=build
 options=(-DCMAKE_BUILD_TYPE=Debug)
-if [ "${KTR_SANITIZE:-0}" = 1 ]; then
-  build=build-asan
-  options+=(-DKTR_SANITIZE=ON)
-fi
+case "${KTR_SANITIZE:-0}" in
+  1) build=build-asan; options+=(-DKTR_SANITIZE=ON) ;;
+  thread)
+    build=build-tsan
+    options+=(-DKTR_SANITIZE=thread)
+    # Qt's own libraries are not instrumented; see the file for what that hides and why.
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp ${TSAN_OPTIONS:-}"
+    ;;
+esac
 cmake -S . -B "$build" -G Ninja "${options[@]}" >/dev/null
 cmake --build "$build"
 export QT_QPA_PLATFORM=offscreen
