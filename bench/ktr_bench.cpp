@@ -3,6 +3,7 @@
 // same kind. Also reports the tick handler's own cost, start-up time and peak memory.
 //
 //   ktr_bench [--ticks-scale F] [--only INTERVAL_MS] [--soak MINUTES]
+//   ktr_bench --engine [--ticks-scale F]   the playback thread under a blocked window and full load
 
 #include "output/Port.h"
 #include "output/StepPattern.h"
@@ -17,13 +18,20 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fstream>
+#include <pthread.h>
+#include <sched.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/timerfd.h>
+#include <thread>
 #include <time.h>
 #include <type_traits>
 #include <unistd.h>
@@ -183,7 +191,7 @@ template <typename Timer> std::vector<qint64> baseline(int intervalMs, int ticks
 
 void printStats(const char* what, int intervalMs, const Stats& s, double cpuPerTickUs, double ratio) {
     std::printf(
-        "%-8s %4d ms  ticks %5d  missed %3d  mean %8.4f ms (%+.3f %%)  drift %+6.3f ms (half-way %+6.3f)  "
+        "%-10s %4d ms  ticks %5d  missed %3d  mean %8.4f ms (%+.3f %%)  drift %+6.3f ms (half-way %+6.3f)  "
         "|dev| p50 %.3f p99 %.3f max %.3f ms",
         what, intervalMs, s.ticks, s.missed, s.meanMs, 100.0 * (s.meanMs - intervalMs) / intervalMs,
         s.driftMs, s.driftHalfMs, s.p50, s.p99, s.max);
@@ -273,6 +281,189 @@ void soak(Form1& window, TimestampPort& port, double minutes) {
                 last - first, minutes, first, last, last - start, start);
 }
 
+// Data-register writes stamped on whatever thread writes them, into room reserved beforehand.
+class ThreadStampPort : public Port {
+public:
+    explicit ThreadStampPort(size_t capacity) : m_stamps(capacity) {}
+    void begin() {
+        m_recording = false;
+        m_count = 0;
+        m_recording = true;
+    }
+    size_t count() const { return std::min(m_count.load(), m_stamps.size()); }
+    std::vector<qint64> end() {
+        m_recording = false;
+        return std::vector<qint64>(m_stamps.begin(), m_stamps.begin() + count());
+    }
+
+protected:
+    bool write(int address, quint8) override {
+        if (address == DataAddress && m_recording) {
+            const size_t i = m_count.fetch_add(1);
+            if (i < m_stamps.size())
+                m_stamps[i] = nowNs();
+        }
+        return true;
+    }
+
+private:
+    std::vector<qint64> m_stamps;
+    std::atomic<size_t> m_count{0};
+    std::atomic<bool> m_recording{false};
+};
+
+// A timerfd loop on a thread of its own, the best a thread can do on this machine: the yardstick
+// for the playback thread, measured under the same conditions.
+std::vector<qint64> bareThreadLoop(int intervalMs, int ticks, bool realtime) {
+    std::vector<qint64> stamps;
+    stamps.reserve(ticks + 3);
+    std::thread loop([&] {
+        prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+        if (realtime) {
+            sched_param param{};
+            param.sched_priority = 20;
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+        }
+        const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+        itimerspec period{};
+        period.it_interval.tv_nsec = intervalMs * 1000000L;
+        period.it_value = period.it_interval;
+        timerfd_settime(fd, 0, &period, nullptr);
+        uint64_t expirations = 0;
+        for (int i = 0; i < ticks + 3; ++i) {
+            if (::read(fd, &expirations, sizeof expirations) == sizeof expirations && i >= 2)
+                stamps.push_back(nowNs());
+        }
+        ::close(fd);
+    });
+    loop.join();
+    return stamps;
+}
+
+// Demotes or promotes the playback thread, found by its name.
+void setPlaybackRealtime(bool realtime) {
+    DIR* tasks = opendir("/proc/self/task");
+    while (dirent* entry = tasks ? readdir(tasks) : nullptr) {
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name != "ktr-playback")
+            continue;
+        sched_param param{};
+        param.sched_priority = realtime ? 20 : 0;
+        sched_setscheduler(std::atoi(entry->d_name), realtime ? SCHED_FIFO : SCHED_OTHER, &param);
+    }
+    if (tasks)
+        closedir(tasks);
+}
+
+// Keeps every core busy at normal priority until destroyed.
+class CpuLoad {
+public:
+    CpuLoad() {
+        for (unsigned i = 0; i < std::max(1u, std::thread::hardware_concurrency()); ++i)
+            m_threads.emplace_back([this] {
+                volatile unsigned long spin = 0;
+                while (!m_stop)
+                    ++spin;
+            });
+    }
+    ~CpuLoad() {
+        m_stop = true;
+        for (std::thread& t : m_threads)
+            t.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
+};
+
+// CPU time the playback thread has used, from the scheduler's own account.
+double playbackThreadCpuSeconds() {
+    double total = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    while (dirent* entry = tasks ? readdir(tasks) : nullptr) {
+        const std::string task = std::string("/proc/self/task/") + entry->d_name;
+        std::ifstream comm(task + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name != "ktr-playback")
+            continue;
+        std::ifstream schedstat(task + "/schedstat");
+        double ns = 0;
+        schedstat >> ns;
+        total += ns / 1e9;
+    }
+    if (tasks)
+        closedir(tasks);
+    return total;
+}
+
+// The window playing on its own thread while its event loop runs, optionally blocked for 500 ms
+// once a second (as a slow dialog, a big folder listing or a menu would block it).
+std::vector<qint64> playThreaded(Form1& window, ThreadStampPort& port, int intervalMs, int ticks,
+                                 bool blockWindow) {
+    setSpeed(window, intervalMs);
+    QEventLoop loop;
+    QTimer::singleShot(3 * intervalMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    port.begin();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (port.count() > static_cast<size_t>(ticks))
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer block;
+    QObject::connect(&block, &QTimer::timeout, &loop,
+                     [] { std::this_thread::sleep_for(std::chrono::milliseconds(500)); });
+    if (blockWindow)
+        block.start(500); // 500 ms blocked, 500 ms free
+    loop.exec();
+    return port.end();
+}
+
+void engineRows(double scale) {
+    ThreadStampPort port(200000);
+    Form1 window(port, EngineThreading::Thread);
+    window.show();
+    setupPattern(window);
+    window.Start_Stop_Click();
+    std::printf("playback thread priority: %s\n", qPrintable(window.engine().priorityText()));
+    const bool canRealtime = window.engine().realtime();
+
+    const struct {
+        int interval;
+        int ticks;
+    } runs[] = {{2, 2500}, {10, 600}};
+    for (const auto& run : runs) {
+        const int ticks = std::max(20, static_cast<int>(run.ticks * scale));
+        auto row = [&](const char* what, const std::vector<qint64>& stamps, double cpuPerTickUs = -1,
+                       double bareP99 = 0) {
+            const Stats s = analyse(Chunks{stamps}, run.interval);
+            printStats(what, run.interval, s, cpuPerTickUs, bareP99 > 0 ? s.p99 / bareP99 : 0);
+            std::fflush(stdout);
+            return s;
+        };
+        const Stats bareIdle = row("fifo", bareThreadLoop(run.interval, ticks, true));
+        const double cpu0 = playbackThreadCpuSeconds();
+        const std::vector<qint64> idle = playThreaded(window, port, run.interval, ticks, false);
+        const double cpuPerTick = (playbackThreadCpuSeconds() - cpu0) / idle.size() * 1e6;
+        row("idle", idle, cpuPerTick, bareIdle.p99);
+        row("blocked", playThreaded(window, port, run.interval, ticks, true), -1, bareIdle.p99);
+        CpuLoad load;
+        const Stats bareBusy = row("fifo+busy", bareThreadLoop(run.interval, ticks, true));
+        row("norm+busy", bareThreadLoop(run.interval, ticks, false));
+        if (canRealtime)
+            row("rt+busy", playThreaded(window, port, run.interval, ticks, false), -1, bareBusy.p99);
+        setPlaybackRealtime(false);
+        row("nort+busy", playThreaded(window, port, run.interval, ticks, false), -1, bareBusy.p99);
+        if (canRealtime)
+            setPlaybackRealtime(true);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -282,6 +473,11 @@ int main(int argc, char* argv[]) {
     double scale = 1.0;
     double soakMinutes = 0;
     int only = 0;
+    bool engine = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--engine"))
+            engine = true;
+    }
     for (int i = 1; i + 1 < argc; ++i) {
         if (!std::strcmp(argv[i], "--ticks-scale"))
             scale = std::atof(argv[i + 1]);
@@ -292,6 +488,10 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    if (engine) {
+        engineRows(scale);
+        return 0;
+    }
     TimestampPort port;
     Form1 window(port);
     window.show();

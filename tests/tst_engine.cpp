@@ -135,9 +135,8 @@ void EngineTest::stalledWindowDoesNotDelayTheSteps() {
     const qint64 stalledFor = stall.elapsed();
     const QList<StampedPort::Write> writes = port.take();
     // About 60 steps fall due in the stall; even a loaded machine plays far more than 10.
-    QVERIFY2(writes.size() - before >= 20, qPrintable(QStringLiteral("%1 writes in %2 ms")
-                                                          .arg(writes.size() - before)
-                                                          .arg(stalledFor)));
+    QVERIFY2(writes.size() - before >= 20,
+             qPrintable(QStringLiteral("%1 writes in %2 ms").arg(writes.size() - before).arg(stalledFor)));
 
     // Once the window runs again it shows the newest step at once, not the backlog.
     window.Start_Stop_Click(); // STOP: nothing ticks after this

@@ -13,7 +13,9 @@ class EnginePattern : public StepPattern, public MonitorView {
 public:
     void use(const BoxSnapshot& snapshot) { m_snapshot = &snapshot; }
 
-    int channelBox(int step, int channel) const override { return m_snapshot->channels[step - 1][channel - 1]; }
+    int channelBox(int step, int channel) const override {
+        return m_snapshot->channels[step - 1][channel - 1];
+    }
     int enableBox(int step) const override { return m_snapshot->enables[step - 1]; }
     // The tick never writes boxes; edits come from the window through snapshots.
     void setChannelBox(int, int, int) override {}

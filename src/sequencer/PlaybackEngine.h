@@ -44,8 +44,8 @@ enum class EngineThreading {
 class PlaybackEngine : public QObject {
     Q_OBJECT
 public:
-    PlaybackEngine(StepPattern& boxes, MonitorView& view, Module1& module, Port& port, EngineThreading threading,
-                   QObject* parent = nullptr);
+    PlaybackEngine(StepPattern& boxes, MonitorView& view, Module1& module, Port& port,
+                   EngineThreading threading, QObject* parent = nullptr);
     ~PlaybackEngine() override; // halts; writes nothing
 
     Sequencer& sequencer() { return m_sequencer; }

@@ -59,7 +59,8 @@ bool askRtkit(pid_t tid, QString* why) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("/org/freedesktop/RealtimeKit1"),
         QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("MakeThreadRealtime"));
-    call << QVariant::fromValue(static_cast<qulonglong>(tid)) << QVariant::fromValue(static_cast<uint>(priority));
+    call << QVariant::fromValue(static_cast<qulonglong>(tid))
+         << QVariant::fromValue(static_cast<uint>(priority));
     const QDBusMessage reply = bus.call(call, QDBus::Block, 1000);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return true;

@@ -34,7 +34,8 @@ public:
 
     // Inline threading runs the tick on the window's thread (tests drive it by hand); the program
     // plays on a thread of its own.
-    explicit Form1(Port& port, EngineThreading threading = EngineThreading::Inline, QWidget* parent = nullptr);
+    explicit Form1(Port& port, EngineThreading threading = EngineThreading::Inline,
+                   QWidget* parent = nullptr);
     ~Form1() override;
 
     int channelBox(int step, int channel) const override;
