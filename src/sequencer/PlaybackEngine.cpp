@@ -84,6 +84,7 @@ void PlaybackEngine::startStop() {
         m_sequencer.startStop();
         return;
     }
+    publishBoxes();
     m_requestedPlaying = !m_requestedPlaying;
     m_toggleRequests.fetch_add(1);
     wakeEngine();
@@ -96,13 +97,22 @@ void PlaybackEngine::tickNow() {
         m_sequencer.tick();
         return;
     }
+    publishBoxes();
     m_tickRequests.fetch_add(1);
     wakeEngine();
 }
 
 void PlaybackEngine::boxesChanged() {
-    if (!m_thread.joinable())
+    if (!m_thread.joinable() || m_publishPending)
         return;
+    m_publishPending = true;
+    QMetaObject::invokeMethod(this, &PlaybackEngine::publishBoxes, Qt::QueuedConnection);
+}
+
+void PlaybackEngine::publishBoxes() {
+    if (!m_publishPending)
+        return;
+    m_publishPending = false;
     m_staging.readFrom(m_boxes);
     m_snapshots.publish(m_staging);
 }

@@ -59,7 +59,9 @@ public:
     bool playing() const;
     // The speed bar's change: speed and interval, at once.
     void speedChanged(int value) { m_sequencer.speedChanged(value); }
-    // The boxes changed; the playback thread takes a copy of all of them.
+    // The boxes changed. The playback thread gets a copy of all of them once the current handler
+    // has finished (so that an Open or a tool that sets many boxes is never played half done),
+    // and at the latest before the next START or tickNow().
     void boxesChanged();
     // Ends playback for good: no tick and no write after this returns.
     void halt();
@@ -78,6 +80,7 @@ private:
     void run();
     void wakeEngine();
     void publishToOwner();
+    void publishBoxes();
     void applyRequests();
 
     StepPattern& m_boxes;
@@ -88,6 +91,7 @@ private:
     Sequencer m_sequencer;
 
     BoxSnapshot m_staging;
+    bool m_publishPending = false;
     SnapshotExchange m_snapshots;
 
     // Requests from the owner, counted so that none is lost or merged.
