@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +54,8 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
 int runPlayer(int argc, char* argv[]) {
     // Before the application object: Qt's own threads must inherit the blocked signals.
     SignalWatcher::blockPlayerSignals();
+    // A closed stdout (a pipe whose reader went away) must not end the show.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QFile out;
     QFile err;
