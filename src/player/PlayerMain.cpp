@@ -28,8 +28,12 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
     }
 
     SignalWatcher watcher;
-    if (!watcher.isValid())
-        status.error(QStringLiteral("A jelzések nem figyelhetők; a lejátszó csak kilövéssel állítható le."));
+    if (!watcher.isValid()) {
+        // Blocked and unwatched, SIGTERM would never end the player.
+        SignalWatcher::unblockPlayerSignals();
+        status.error(QStringLiteral("A jelzések nem figyelhetők (signalfd): a lejátszó jelzésre azonnal "
+                                    "kilép, és a fájlt nem olvassa újra."));
+    }
     HeadlessPlayer player(port, status);
     QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player] {
         player.stop();

@@ -25,6 +25,11 @@ void SignalWatcher::blockPlayerSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void SignalWatcher::unblockPlayerSignals() {
+    const sigset_t set = playerSignals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent) {
     const sigset_t set = playerSignals();
     m_fd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);

@@ -15,6 +15,7 @@ public:
     ~SignalWatcher() override;
 
     static void blockPlayerSignals();
+    static void unblockPlayerSignals();
     bool isValid() const { return m_fd >= 0; }
 
 signals:
