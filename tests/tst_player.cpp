@@ -279,17 +279,27 @@ void PlayerTest::liveStatusLine() {
 
 void PlayerTest::realProgramWithoutDisplay_data() {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("stdoutText");
     QTest::addColumn<QString>("stderrText");
 
+    const QStringList screen{QStringLiteral("--output"), QStringLiteral("screen")};
+    const QByteArray good = effectFile({1, 2, 3}, "2");
     QTest::newRow("good file, SIGTERM")
-        << effectFile({1, 2, 3}, "2") << 0 << QStringLiteral("Lejátszás vége.") << QString();
-    QTest::newRow("bad file") << QByteArray("x\r\n") << 1 << QString() << QStringLiteral("Hibás effektfájl");
+        << good << screen << 0 << QStringLiteral("Lejátszás vége.") << QString();
+    QTest::newRow("bad file") << QByteArray("x\r\n") << screen << 1 << QString()
+                              << QStringLiteral("Hibás effektfájl");
+    QTest::newRow("speed out of range")
+        << good << (screen + QStringList{QStringLiteral("--speed"), QStringLiteral("900")}) << 2 << QString()
+        << QStringLiteral("--speed");
+    QTest::newRow("DMX") << good << QStringList{QStringLiteral("--output"), QStringLiteral("ola")} << 2
+                         << QString() << QStringLiteral("DMX");
 }
 
 void PlayerTest::realProgramWithoutDisplay() {
     QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, options);
     QFETCH(int, exitCode);
     QFETCH(QString, stdoutText);
     QFETCH(QString, stderrText);
@@ -301,8 +311,7 @@ void PlayerTest::realProgramWithoutDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
     ktr.setProcessEnvironment(environment);
-    ktr.start(QStringLiteral(KTR_BINARY),
-              {QStringLiteral("--play"), rig.path, QStringLiteral("--output"), QStringLiteral("screen")});
+    ktr.start(QStringLiteral(KTR_BINARY), QStringList{QStringLiteral("--play"), rig.path} + options);
     QVERIFY(ktr.waitForStarted());
     if (exitCode == 0) {
         // Playing: the start line is out. Then stop it as systemd would.
