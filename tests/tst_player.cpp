@@ -227,7 +227,7 @@ void PlayerTest::reload() {
         QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("Újraolvasva:")));
     } else {
         QVERIFY2(err.startsWith(QStringLiteral("Hibás effektfájl")), qPrintable(err));
-        QVERIFY(err.endsWith(QStringLiteral("Az eddigi effekt szól tovább.\n")));
+        QVERIFY(err.endsWith(QStringLiteral("Az eddigi effekt fut tovább.\n")));
     }
 }
 

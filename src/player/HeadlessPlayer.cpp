@@ -28,7 +28,7 @@ bool HeadlessPlayer::reload(const QString& path) {
     QString error;
     const std::optional<Effect> effect = readEffectFile(path, error);
     if (!effect) {
-        m_status.error(error + QStringLiteral("\nAz eddigi effekt szól tovább."));
+        m_status.error(error + QStringLiteral("\nAz eddigi effekt fut tovább."));
         return false;
     }
     m_pattern.replace(*effect);
