@@ -4,16 +4,26 @@
 //
 //   ktr_bench [--ticks-scale F] [--only INTERVAL_MS] [--soak MINUTES]
 //   ktr_bench --engine [--ticks-scale F]   the playback thread under a blocked window and full load
+//   ktr_bench --player [--ticks-scale F]
+//
+// --player measures the headless player (ktr --play) instead: in this process under a
+// QCoreApplication, and the real program as a child for its memory and start-up.
 
 #include "output/Port.h"
 #include "output/StepPattern.h"
+#include "player/HeadlessPlayer.h"
+#include "player/PlayerStatus.h"
 #include "sequencer/IntervalTimer.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QProcess>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
@@ -464,6 +474,140 @@ void engineRows(double scale) {
     }
 }
 
+// The same pattern as setupPattern, as a parsed effect.
+Effect benchEffect() {
+    Effect effect;
+    for (int step = 1; step <= StepCount; ++step) {
+        effect.enables[step - 1] = true;
+        for (int channel = 1; channel <= ChannelCount; ++channel)
+            effect.channels[step - 1][channel - 1] = ((step * 7 + channel * 3) % 5) < 2;
+    }
+    return effect;
+}
+
+std::vector<qint64> playHeadless(HeadlessPlayer& player, TimestampPort& port, int intervalMs, int ticks) {
+    player.sequencer().speedChanged(intervalMs);
+    QEventLoop loop;
+    port.stamps.clear();
+    port.stamps.reserve(ticks + 4);
+    port.loop = &loop;
+    port.wanted = ticks + 3;
+    port.recording = true;
+    loop.exec();
+    port.recording = false;
+    port.loop = nullptr;
+    return std::vector<qint64>(port.stamps.begin() + 2, port.stamps.end());
+}
+
+// The real program, --play to the screen output at 2 ms: start-up until its start line (printed
+// right after START's first write) and its own peak resident memory after a few seconds of play.
+void childProgram(double seconds) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.eff"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (int step = 1; step <= StepCount; ++step) {
+        for (int channel = 1; channel <= ChannelCount; ++channel)
+            file.write(((step * 7 + channel * 3) % 5) < 2 ? "x" : "0");
+        file.write("\r\n");
+    }
+    file.write("2\r\nxxxxxxxxxxxxxxxxxxxxxx\r\n");
+    file.close();
+
+    QProcess ktr;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    ktr.setProcessEnvironment(environment);
+    QElapsedTimer wall;
+    wall.start();
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), path, QStringLiteral("--output"), QStringLiteral("screen")});
+    if (!ktr.waitForStarted())
+        return;
+    QByteArray out;
+    while (!out.contains("Lejátszás:") && ktr.waitForReadyRead(10000))
+        out += ktr.readAllStandardOutput();
+    const double startMs = wall.nsecsElapsed() / 1e6;
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+    QFile status(QStringLiteral("/proc/%1/status").arg(ktr.processId()));
+    QByteArray hwm;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                hwm = line.mid(6).simplified();
+        }
+    }
+    QElapsedTimer stopping;
+    stopping.start();
+    ktr.terminate();
+    ktr.waitForFinished(5000);
+    std::printf("ktr --play (child, screen output, 2 ms): start line after %.0f ms, peak resident memory %s "
+                "after %.0f s, SIGTERM to exit %.1f ms, exit code %d\n",
+                startMs, hwm.constData(), seconds, stopping.nsecsElapsed() / 1e6, ktr.exitCode());
+}
+
+int playerBench(int argc, char* argv[], double mainEntryMs, double scale) {
+    QCoreApplication app(argc, argv);
+    TimestampPort port;
+    QBuffer out;
+    QBuffer err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    PlayerStatus status(out, err, false);
+    HeadlessPlayer player(port, status);
+    {
+        // Start-up to the first write: START writes at once.
+        QEventLoop loop;
+        port.loop = &loop;
+        port.wanted = 1;
+        port.recording = true;
+        player.start(benchEffect(), 200);
+        const double firstWriteMs = msSinceProcessStart();
+        port.recording = false;
+        port.loop = nullptr;
+        std::printf("headless player: first write %.0f ms after process start (main entered at %.0f ms)\n",
+                    firstWriteMs, mainEntryMs);
+    }
+    for (int interval : {2, 10}) {
+        constexpr int Rounds = 3;
+        const int ticks = std::max(10, static_cast<int>((interval == 2 ? 5000 : 1500) * scale / Rounds));
+        Chunks bareChunks, ktrChunks;
+        double cpu = 0;
+        for (int round = 0; round < Rounds; ++round) {
+            bareChunks.push_back(baseline<IntervalTimer>(interval, ticks));
+            const double cpu0 = cpuSeconds();
+            ktrChunks.push_back(playHeadless(player, port, interval, ticks));
+            cpu += cpuSeconds() - cpu0;
+        }
+        const Stats bare = analyse(bareChunks, interval);
+        const Stats ours = analyse(ktrChunks, interval);
+        const double cpuPerTick = cpu / (ours.ticks + ours.missed + 3 * Rounds) * 1e6;
+        printStats("bare", interval, bare, -1, 0);
+        printStats("player", interval, ours, cpuPerTick, bare.p99 > 0 ? ours.p99 / bare.p99 : 0);
+        std::printf("player   %4d ms  cpu %.2f %% of one core while playing\n", interval,
+                    100.0 * cpuPerTick / 1e3 / interval);
+        std::fflush(stdout);
+    }
+    std::vector<double> costs;
+    player.sequencer().timer().stop();
+    for (int i = 0; i < 5000; ++i) {
+        const qint64 start = nowNs();
+        player.sequencer().tick();
+        costs.push_back((nowNs() - start) / 1e3);
+    }
+    std::printf("player tick (encode, port, monitor line): p50 %.1f us  p99 %.1f us  max %.1f us\n",
+                percentile(costs, 0.5), percentile(costs, 0.99),
+                *std::max_element(costs.begin(), costs.end()));
+    std::printf("peak resident memory (this process, QCoreApplication): %.1f MB\n", peakRssMb());
+    std::fflush(stdout);
+    childProgram(5.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -485,6 +629,11 @@ int main(int argc, char* argv[]) {
             only = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--soak"))
             soakMinutes = std::atof(argv[i + 1]);
+    }
+
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--player"))
+            return playerBench(argc, argv, mainEntryMs, scale);
     }
 
     QApplication app(argc, argv);

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Checks what `cmake --install` lays out for the desktop with the freedesktop validators, and
-# that the Debian package gets its dependencies. Needs a configured and built tree.
+# Checks what `cmake --install` lays out for the desktop with the freedesktop validators, the
+# player's systemd unit with systemd-analyze, and that the Debian package gets its dependencies.
+# Needs a configured and built tree.
 # Usage: scripts/check-packaging.sh [BUILD_DIR]      (default: build, as ./test.sh leaves it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 id=org.example.ktr
-./scripts/install-deps.sh desktop-file-utils appstream dpkg-dev file
+./scripts/install-deps.sh desktop-file-utils appstream dpkg-dev file systemd man-db
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -19,7 +20,8 @@ DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
 usr=$tmp/root/usr
 for f in bin/ktr share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg \
-  share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz; do
+  share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz \
+  lib/systemd/system/ktr-play@.service; do
   [ -f "$usr/$f" ] || fail "not installed: /usr/$f"
 done
 
@@ -27,6 +29,15 @@ desktop-file-validate "$usr/share/applications/$id.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml"
 # Cross-checks the metainfo against the launcher and the icons as installed.
 appstreamcli validate-tree --no-net "$usr" >/dev/null || appstreamcli validate-tree --no-net "$usr"
+
+# verify wants the programs of Exec lines to exist and the man: documentation to be found: check a
+# copy pointed at the program and the manual page as installed here. It only warns about unknown
+# or malformed settings, so any output fails the check.
+mkdir "$tmp/units"
+sed "s|/usr/bin/ktr|$usr/bin/ktr|" "$usr/lib/systemd/system/ktr-play@.service" >"$tmp/units/ktr-play@.service"
+verify=$(cd "$tmp/units" && MANPATH="$usr/share/man" systemd-analyze verify ktr-play@.service 2>&1) ||
+  fail "systemd-analyze verify failed: $verify"
+[ -z "$verify" ] || fail "systemd-analyze verify: $verify"
 
 (cd "$build" && cpack -G DEB -B "$tmp/deb") >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail "cpack failed"; }
 deb=$(echo "$tmp"/deb/ktr_*.deb)
@@ -36,6 +47,10 @@ for p in fonts-dejavu-extra libqt6widgets6 libc6; do
   [[ $depends == *"$p"* ]] || fail "Depends lacks $p: $depends"
 done
 
+dpkg-deb -c "$deb" >"$tmp/contents"
+grep -q ' ./usr/lib/systemd/system/ktr-play@\.service$' "$tmp/contents" ||
+  fail "the package lacks /usr/lib/systemd/system/ktr-play@.service"
+
 # The package version comes from CMake; the release notes must name it too.
 version=$(dpkg-deb -f "$deb" Version)
 release=$(grep -o -m1 '<release version="[^"]*"' "$usr/share/metainfo/$id.metainfo.xml" | cut -d'"' -f2)
@@ -43,4 +58,4 @@ changelog=$(zcat "$usr/share/doc/ktr/changelog.gz" | head -1 | sed -n 's/^ktr (\
 [ "$release" = "$version" ] || fail "newest release in the metainfo is $release, the package is $version"
 [ "$changelog" = "$version" ] || fail "newest changelog entry is $changelog, the package is $version"
 
-echo "check-packaging: launcher, AppStream data, icons and the $(basename "$deb") package are fine"
+echo "check-packaging: launcher, AppStream data, icons, the player's unit and the $(basename "$deb") package are fine"

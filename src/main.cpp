@@ -1,4 +1,5 @@
 #include "output/SystemPort.h"
+#include "player/PlayerMain.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
@@ -6,6 +7,10 @@
 #include <QTranslator>
 
 int main(int argc, char* argv[]) {
+    // The player needs no display: it runs before, and instead of, any GUI application.
+    if (PlayerOptions::requested(argc, argv))
+        return runPlayer(argc, argv);
+
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ktr"));
 

@@ -1,0 +1,84 @@
+#include "HeadlessPlayer.h"
+
+#include "PlayerFile.h"
+#include "PlayerStatus.h"
+
+HeadlessPlayer::HeadlessPlayer(Port& port, PlayerStatus& status, QObject* parent)
+    : QObject(parent), m_status(status), m_port(port), m_sequencer(m_pattern, status, m_module, m_port) {
+    m_retry.setInterval(RetryInterval);
+    connect(&m_retry, &QTimer::timeout, this, &HeadlessPlayer::retryOutput);
+    connect(&m_sequencer, &Sequencer::portFailed, this, &HeadlessPlayer::reportFailure);
+}
+
+void HeadlessPlayer::start(const Effect& effect, std::optional<int> speedOverride) {
+    m_speedOverride = speedOverride;
+    m_barValue = Sequencer::StartInterval;
+    m_sequencer.load();
+    m_pattern.replace(effect);
+    m_module.enablePattern = effect.enableLine;
+    if (speedOverride)
+        applySpeed(*speedOverride);
+    else if (effect.speed)
+        applySpeed(*effect.speed);
+    m_sequencer.startStop();
+    m_retry.start();
+}
+
+bool HeadlessPlayer::reload(const QString& path) {
+    QString error;
+    const std::optional<Effect> effect = readEffectFile(path, error);
+    if (!effect) {
+        m_status.error(error + QStringLiteral("\nAz eddigi effekt fut tovább."));
+        return false;
+    }
+    m_pattern.replace(*effect);
+    m_module.enablePattern = effect->enableLine;
+    if (!m_speedOverride && effect->speed && *effect->speed != m_barValue)
+        applySpeed(*effect->speed);
+    m_status.info(QStringLiteral("Újraolvasva: „%1”, sebesség: %2 ms.").arg(path).arg(interval()));
+    return true;
+}
+
+void HeadlessPlayer::stop() {
+    m_sequencer.timer().stop();
+    if (m_sequencer.running == 1)
+        m_sequencer.startStop(); // STOP writes nothing
+    m_retry.stop();
+}
+
+// Like the speed bar: its change handler runs only for a new value, and opening a file sets the
+// interval after it in any case.
+void HeadlessPlayer::applySpeed(int value) {
+    if (value != m_barValue) {
+        m_barValue = value;
+        m_sequencer.speedChanged(value);
+    }
+    m_sequencer.timer().setInterval(m_barValue);
+}
+
+void HeadlessPlayer::retryOutput() {
+    if (m_port.failed()) {
+        // A failure after a recovery: the sequencer reports only the first one of a START.
+        reportFailure(m_port.errorMessage());
+        m_goodWritesAtRetry = m_port.goodWrites();
+        m_port.retry();
+    } else if (m_outputDown && m_port.goodWrites() > m_goodWritesAtRetry) {
+        m_outputDown = false;
+        m_status.info(QStringLiteral("A kimenet újra működik."));
+    }
+}
+
+void HeadlessPlayer::reportFailure(const QString& message) {
+    if (m_outputDown)
+        return;
+    m_outputDown = true;
+    // The port's text is written for the window, whose next START retries.
+    QString text = message;
+    const QString windowHint =
+        QStringLiteral("A lejátszás a képernyőn folytatódik; a következő START újra megpróbálja a portot.");
+    if (text.endsWith(windowHint))
+        text.chop(windowHint.size());
+    text = text.trimmed().replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    m_status.error(text + QStringLiteral("\nA lejátszás folytatódik; a lejátszó másodpercenként újra "
+                                         "megpróbálja a kimenetet."));
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "EffectPattern.h"
+#include "WatchedPort.h"
+#include "output/Module1.h"
+#include "sequencer/Sequencer.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <optional>
+
+class PlayerStatus;
+
+// Plays one effect without a window: the window's sequencer with the effect in place of the
+// check boxes, started exactly as the window starts after the file was opened. Output failures
+// are reported once, and a failed output is retried in the background about once a second.
+class HeadlessPlayer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int RetryInterval = 1000;
+
+    HeadlessPlayer(Port& port, PlayerStatus& status, QObject* parent = nullptr);
+
+    // Start-up values, the speed as the speed bar would take it (speedOverride, else the file's,
+    // else the start value), then START.
+    void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt);
+    // Reads the file again. A good one takes over at the next tick, without restarting the
+    // timer or the step walk; its speed applies unless the speed was overridden. A bad one is
+    // reported and the old effect plays on.
+    bool reload(const QString& path);
+    // No tick runs and nothing is written from now on; the outputs keep their last state.
+    void stop();
+    // The background retry of a failed output; the retry timer calls it.
+    void retryOutput();
+
+    Sequencer& sequencer() { return m_sequencer; }
+    const EffectPattern& pattern() const { return m_pattern; }
+    int interval() { return m_sequencer.timer().interval(); }
+
+private:
+    void applySpeed(int value);
+    void reportFailure(const QString& message);
+
+    PlayerStatus& m_status;
+    WatchedPort m_port;
+    Module1 m_module;
+    EffectPattern m_pattern;
+    Sequencer m_sequencer;
+    QTimer m_retry;
+    int m_barValue = Sequencer::StartInterval; // what the window's speed bar would hold
+    std::optional<int> m_speedOverride;
+    bool m_outputDown = false;
+    quint64 m_goodWritesAtRetry = 0;
+};

@@ -1,0 +1,82 @@
+#include "PlayerMain.h"
+
+#include "HeadlessPlayer.h"
+#include "PlayerFile.h"
+#include "PlayerOutput.h"
+#include "PlayerStatus.h"
+#include "SignalWatcher.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+constexpr int BadFile = 1;
+constexpr int BadCommandLine = 2;
+
+} // namespace
+
+int runPlayer(const PlayerOptions& options, Port& port, const QString& outputName, PlayerStatus& status) {
+    QString error;
+    const std::optional<Effect> effect = readEffectFile(options.file, error);
+    if (!effect) {
+        status.error(error);
+        return BadFile;
+    }
+
+    SignalWatcher watcher;
+    if (!watcher.isValid()) {
+        // Blocked and unwatched, SIGTERM would never end the player.
+        SignalWatcher::unblockPlayerSignals();
+        status.error(QStringLiteral("A jelzések nem figyelhetők (signalfd): a lejátszó jelzésre azonnal "
+                                    "kilép, és a fájlt nem olvassa újra."));
+    }
+    HeadlessPlayer player(port, status);
+    QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player] {
+        player.stop();
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player,
+                     [&player, &options] { player.reload(options.file); });
+
+    player.start(*effect, options.speed);
+    status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
+                    .arg(options.file)
+                    .arg(player.interval())
+                    .arg(outputName));
+    status.watch([&player] { return player.pattern().playingStep(); },
+                 [&player] { return player.interval(); });
+    const int code = QCoreApplication::exec();
+    player.stop();
+    status.finish(QStringLiteral("Lejátszás vége."));
+    return code;
+}
+
+int runPlayer(int argc, char* argv[]) {
+    // Before the application object: Qt's own threads must inherit the blocked signals.
+    SignalWatcher::blockPlayerSignals();
+    // A closed stdout (a pipe whose reader went away) must not end the show.
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    QFile out;
+    QFile err;
+    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    PlayerStatus status(out, err, isatty(STDOUT_FILENO) == 1);
+
+    PlayerOptions options;
+    QString error;
+    if (!PlayerOptions::parse(QCoreApplication::arguments(), options, error)) {
+        status.error(error);
+        return BadCommandLine;
+    }
+    PlayerOutput output = createPlayerOutput(options.output, error);
+    if (!output.port) {
+        status.error(error);
+        return BadCommandLine;
+    }
+    return runPlayer(options, *output.port, output.description, status);
+}
