@@ -3,24 +3,26 @@
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
 
-HeadlessPlayer::HeadlessPlayer(Port& port, PlayerStatus& status, QObject* parent)
-    : QObject(parent), m_status(status), m_port(port), m_sequencer(m_pattern, status, m_module, m_port) {
+HeadlessPlayer::HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading threading, QObject* parent)
+    : QObject(parent), m_status(status), m_port(port),
+      m_engine(m_pattern, status, m_module, m_port, threading, this) {
     m_retry.setInterval(RetryInterval);
     connect(&m_retry, &QTimer::timeout, this, &HeadlessPlayer::retryOutput);
-    connect(&m_sequencer, &Sequencer::portFailed, this, &HeadlessPlayer::reportFailure);
+    connect(&m_engine.sequencer(), &Sequencer::portFailed, this, &HeadlessPlayer::reportFailure);
 }
 
 void HeadlessPlayer::start(const Effect& effect, std::optional<int> speedOverride) {
     m_speedOverride = speedOverride;
     m_barValue = Sequencer::StartInterval;
-    m_sequencer.load();
+    m_engine.load();
     m_pattern.replace(effect);
+    m_engine.boxesChanged();
     m_module.enablePattern = effect.enableLine;
     if (speedOverride)
         applySpeed(*speedOverride);
     else if (effect.speed)
         applySpeed(*effect.speed);
-    m_sequencer.startStop();
+    m_engine.startStop();
     m_retry.start();
 }
 
@@ -32,6 +34,7 @@ bool HeadlessPlayer::reload(const QString& path) {
         return false;
     }
     m_pattern.replace(*effect);
+    m_engine.boxesChanged();
     m_module.enablePattern = effect->enableLine;
     if (!m_speedOverride && effect->speed && *effect->speed != m_barValue)
         applySpeed(*effect->speed);
@@ -40,9 +43,7 @@ bool HeadlessPlayer::reload(const QString& path) {
 }
 
 void HeadlessPlayer::stop() {
-    m_sequencer.timer().stop();
-    if (m_sequencer.running == 1)
-        m_sequencer.startStop(); // STOP writes nothing
+    m_engine.halt(); // no tick and no write after this
     m_retry.stop();
 }
 
@@ -51,17 +52,17 @@ void HeadlessPlayer::stop() {
 void HeadlessPlayer::applySpeed(int value) {
     if (value != m_barValue) {
         m_barValue = value;
-        m_sequencer.speedChanged(value);
+        m_engine.speedChanged(value);
     }
-    m_sequencer.timer().setInterval(m_barValue);
+    sequencer().timer().setInterval(m_barValue);
 }
 
 void HeadlessPlayer::retryOutput() {
     if (m_port.failed()) {
         // A failure after a recovery: the sequencer reports only the first one of a START.
-        reportFailure(m_port.errorMessage());
+        reportFailure(m_port.lastFailure());
         m_goodWritesAtRetry = m_port.goodWrites();
-        m_port.retry();
+        m_engine.retryOutput();
     } else if (m_outputDown && m_port.goodWrites() > m_goodWritesAtRetry) {
         m_outputDown = false;
         m_status.info(QStringLiteral("A kimenet újra működik."));

@@ -3,6 +3,7 @@
 #include "EffectPattern.h"
 #include "WatchedPort.h"
 #include "output/Module1.h"
+#include "sequencer/PlaybackEngine.h"
 #include "sequencer/Sequencer.h"
 
 #include <QObject>
@@ -20,7 +21,10 @@ class HeadlessPlayer : public QObject {
 public:
     static constexpr int RetryInterval = 1000;
 
-    HeadlessPlayer(Port& port, PlayerStatus& status, QObject* parent = nullptr);
+    // Inline threading ticks on this thread (tests drive it by hand); the program plays on a
+    // real-time thread of its own.
+    HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading threading = EngineThreading::Inline,
+                   QObject* parent = nullptr);
 
     // Start-up values, the speed as the speed bar would take it (speedOverride, else the file's,
     // else the start value), then START.
@@ -34,9 +38,10 @@ public:
     // The background retry of a failed output; the retry timer calls it.
     void retryOutput();
 
-    Sequencer& sequencer() { return m_sequencer; }
+    Sequencer& sequencer() { return m_engine.sequencer(); }
+    PlaybackEngine& engine() { return m_engine; }
     const EffectPattern& pattern() const { return m_pattern; }
-    int interval() { return m_sequencer.timer().interval(); }
+    int interval() { return sequencer().timer().interval(); }
 
 private:
     void applySpeed(int value);
@@ -46,7 +51,7 @@ private:
     WatchedPort m_port;
     Module1 m_module;
     EffectPattern m_pattern;
-    Sequencer m_sequencer;
+    PlaybackEngine m_engine;
     QTimer m_retry;
     int m_barValue = Sequencer::StartInterval; // what the window's speed bar would hold
     std::optional<int> m_speedOverride;

@@ -34,7 +34,7 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
         status.error(QStringLiteral("A jelzések nem figyelhetők (signalfd): a lejátszó jelzésre azonnal "
                                     "kilép, és a fájlt nem olvassa újra."));
     }
-    HeadlessPlayer player(port, status);
+    HeadlessPlayer player(port, status, EngineThreading::Thread);
     QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player] {
         player.stop();
         QCoreApplication::exit(0);

@@ -2,14 +2,19 @@
 
 #include "output/Port.h"
 
+#include <atomic>
+#include <mutex>
+
 // Passes every write on to the real output and keeps count, so that the player can tell when a
-// failed output has come back: the port itself only says that it failed.
+// failed output has come back: the port itself only says that it failed. Written on the playback
+// thread; failed(), goodWrites() and lastFailure() may be asked from any thread.
 class WatchedPort : public Port {
 public:
     explicit WatchedPort(Port& target) : m_target(target) {}
 
     bool failed() const { return m_failed; }
     quint64 goodWrites() const { return m_goodWrites; }
+    QString lastFailure() const;
 
 protected:
     bool write(int address, quint8 value) override;
@@ -17,6 +22,8 @@ protected:
 
 private:
     Port& m_target;
-    bool m_failed = false;
-    quint64 m_goodWrites = 0;
+    std::atomic<bool> m_failed{false};
+    std::atomic<quint64> m_goodWrites{0};
+    mutable std::mutex m_messageMutex; // taken only when a write fails
+    QString m_lastFailure;
 };

@@ -1,6 +1,7 @@
 #include "PlaybackEngine.h"
 
 #include "RealtimePriority.h"
+#include "output/Port.h"
 #include "output/StepPattern.h"
 
 #include <QSocketNotifier>
@@ -30,7 +31,8 @@ void drainFd(int fd) {
 
 PlaybackEngine::PlaybackEngine(StepPattern& boxes, MonitorView& view, Module1& module, Port& port,
                                EngineThreading threading, QObject* parent)
-    : QObject(parent), m_boxes(boxes), m_view(view), m_threaded(threading == EngineThreading::Thread),
+    : QObject(parent), m_boxes(boxes), m_view(view), m_port(port),
+      m_threaded(threading == EngineThreading::Thread),
       m_sequencer(m_threaded ? static_cast<StepPattern&>(m_enginePattern) : boxes,
                   m_threaded ? static_cast<MonitorView&>(m_enginePattern) : view, module, port, this) {
     if (!m_threaded || !m_sequencer.timer().usesKernelTimer())
@@ -99,6 +101,17 @@ void PlaybackEngine::tickNow() {
     }
     publishBoxes();
     m_tickRequests.fetch_add(1);
+    wakeEngine();
+}
+
+void PlaybackEngine::retryOutput() {
+    if (m_halted)
+        return;
+    if (!m_thread.joinable()) {
+        m_port.retry();
+        return;
+    }
+    m_retryRequests.fetch_add(1);
     wakeEngine();
 }
 
@@ -173,6 +186,8 @@ void PlaybackEngine::run() {
 void PlaybackEngine::applyRequests() {
     // Count what is taken before acting on it, so that waitIdle() returns only after the work.
     const unsigned posted = m_requestsPosted.load();
+    if (m_retryRequests.exchange(0) > 0)
+        m_port.retry();
     for (unsigned toggles = m_toggleRequests.exchange(0); toggles > 0; --toggles) {
         m_enginePattern.use(m_snapshots.latest());
         m_sequencer.startStop();

@@ -63,6 +63,8 @@ public:
     // has finished (so that an Open or a tool that sets many boxes is never played half done),
     // and at the latest before the next START or tickNow().
     void boxesChanged();
+    // Opens a failed output afresh at its next write, as START does, without touching playback.
+    void retryOutput();
     // Ends playback for good: no tick and no write after this returns.
     void halt();
 
@@ -85,6 +87,7 @@ private:
 
     StepPattern& m_boxes;
     MonitorView& m_view;
+    Port& m_port;
     const bool m_threaded;
 
     EnginePattern m_enginePattern;
@@ -97,6 +100,7 @@ private:
     // Requests from the owner, counted so that none is lost or merged.
     std::atomic<unsigned> m_toggleRequests{0};
     std::atomic<unsigned> m_tickRequests{0};
+    std::atomic<unsigned> m_retryRequests{0};
     std::atomic<unsigned> m_requestsPosted{0};
     std::atomic<unsigned> m_requestsDone{0};
     std::atomic<bool> m_quit{false};
