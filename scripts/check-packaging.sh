@@ -19,7 +19,8 @@ DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
 usr=$tmp/root/usr
 for f in bin/ktr share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg \
-  share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz; do
+  share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz \
+  share/ktr/examples/futofeny.eff; do
   [ -f "$usr/$f" ] || fail "not installed: /usr/$f"
 done
 

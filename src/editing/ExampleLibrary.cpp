@@ -22,13 +22,11 @@ const Known KnownExamples[] = {
 } // namespace
 
 QStringList ExampleLibrary::candidateDirectories() {
-    QStringList dirs;
+    // Installed: share/ktr/examples beside bin. The build tree has the same folder at its top, next
+    // to the program itself and one level above the tests and the benchmark.
     const QDir bin(QCoreApplication::applicationDirPath());
-    dirs << QDir::cleanPath(bin.filePath(QStringLiteral(KTR_EXAMPLES_FROM_BIN)));
-#ifdef KTR_SOURCE_EXAMPLES_DIR
-    dirs << QStringLiteral(KTR_SOURCE_EXAMPLES_DIR);
-#endif
-    return dirs;
+    return {QDir::cleanPath(bin.filePath(QStringLiteral(KTR_EXAMPLES_FROM_BIN))),
+            QDir::cleanPath(bin.filePath(QStringLiteral("share/ktr/examples")))};
 }
 
 QString ExampleLibrary::directory() {

@@ -3,8 +3,7 @@
 #include <QList>
 #include <QString>
 
-// The example effects installed with the program. They live in share/ktr/examples beside the
-// program's bin folder; a program run from its build folder finds them in the source tree.
+// The example effects installed with the program, in share/ktr/examples beside its bin folder.
 class ExampleLibrary {
 public:
     struct Example {
