@@ -35,6 +35,8 @@ public:
     // Opens one of the examples like Open, but never makes it the current file: the caption
     // names it, and Save asks for a name as Save As does.
     bool openExample(const QString& path);
+    // For a new, empty effect: the caption no longer names the example.
+    void forgetExample() { m_exampleName.clear(); }
 
     void updateCaption();
 
