@@ -312,7 +312,7 @@ void MainWindowTest::speedBarThumbDragReportsOnRelease() {
 void MainWindowTest::menus() {
     RecordingPort port;
     Form1 window(port);
-    // The specified menus and entries come first; additions only after them.
+    // The original menus and entries come first; additions only after them.
     const QList<QAction*> top = window.menuBar()->actions();
     QVERIFY(top.size() >= 2);
     QCOMPARE(top[0]->text(), QStringLiteral("Fájl"));

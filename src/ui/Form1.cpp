@@ -77,7 +77,7 @@ Form1::Form1(Port& port, QWidget* parent)
         new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser, this);
     connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
     buildMenus();
-    m_editMenus = new EditMenus(*this, *m_effects); // after the specified menus
+    m_editMenus = new EditMenus(*this, *m_effects); // its menus come after the original ones
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_normalPalette = m_enable[0]->palette();
