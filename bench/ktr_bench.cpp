@@ -1,19 +1,24 @@
 // Playback benchmark: builds the real main window offscreen with a port that timestamps every
 // write, plays all 22 steps at several speeds, and compares the rhythm with a bare QTimer of the
-// same kind. Also reports the tick handler's own cost, start-up time and peak memory.
+// same kind. Also reports the tick handler's own cost, start-up time and peak memory, and with
+// --edit (alone, a few seconds) what the editing tools and undo cost on the real boxes.
 //
 //   ktr_bench [--ticks-scale F] [--only INTERVAL_MS] [--soak MINUTES]
 //   ktr_bench --engine [--ticks-scale F]   the playback thread under a blocked window and full load
 //   ktr_bench --player [--ticks-scale F]
 //
+//   ktr_bench --edit
+//
 // --player measures the headless player (ktr --play) instead: in this process under a
 // QCoreApplication, and the real program as a child for its memory and start-up.
 
+#include "editing/EditHistory.h"
 #include "output/Port.h"
 #include "output/StepPattern.h"
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerStatus.h"
 #include "sequencer/IntervalTimer.h"
+#include "ui/EditMenus.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
@@ -35,6 +40,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
 #include <pthread.h>
 #include <sched.h>
 #include <string>
@@ -251,6 +257,74 @@ void tickCost(Form1& window) {
                 percentile(costs, 0.5), percentile(costs, 0.99),
                 *std::max_element(costs.begin(), costs.end()));
     window.sequencer().timer().start();
+}
+
+// Each tool, undo and redo many times on the real window: the call alone (boxes set, undo step
+// recorded or applied) and with the repaint of the changed boxes that follows it. prepare runs
+// before each call, untimed.
+void editCost(Form1& window) {
+    using Tool = EditMenus::StepTool;
+    EditMenus& edit = window.editMenus();
+    EditHistory& history = edit.history();
+    QUndoStack& stack = history.stack();
+    constexpr int Repeats = 200;
+    edit.runStepTool(Tool::Copy, 3);
+    auto measure = [&](const char* what, const std::function<void()>& prepare,
+                       const std::function<void()>& action) {
+        std::vector<double> call, painted;
+        for (int i = 0; i < Repeats; ++i) {
+            if (prepare)
+                prepare();
+            QCoreApplication::processEvents();
+            const qint64 start = nowNs();
+            action();
+            const qint64 done = nowNs();
+            QCoreApplication::processEvents();
+            call.push_back((done - start) / 1e3);
+            painted.push_back((nowNs() - start) / 1e3);
+        }
+        std::printf("edit %-34s call p50 %6.1f us  max %6.1f us   with repaint p50 %6.1f us  max %6.1f us\n",
+                    what, percentile(call, 0.5), *std::max_element(call.begin(), call.end()),
+                    percentile(painted, 0.5), *std::max_element(painted.begin(), painted.end()));
+    };
+    const auto invertAll = [&] {
+        history.recordWholeEffect(QStringLiteral("bench"), [&] {
+            for (int step = 1; step <= StepCount; ++step) {
+                window.setEnableBox(step, window.enableBox(step) == 1 ? 0 : 1);
+                for (int channel = 1; channel <= ChannelCount; ++channel)
+                    window.setChannelBox(step, channel, window.channelBox(step, channel) == 1 ? 0 : 1);
+            }
+        });
+    };
+    const auto pattern = [&] { setupPattern(window); };
+    measure("step: invert (12 boxes)", nullptr, [&] { edit.runStepTool(Tool::Invert, 11); });
+    measure(
+        "step: paste", [&] { edit.runStepTool(Tool::Invert, 11); },
+        [&] { edit.runStepTool(Tool::Paste, 11); });
+    measure("step: shift right", nullptr, [&] { edit.runStepTool(Tool::ShiftRight, 11); });
+    measure("step: insert at step 1 (all rows)", pattern, [&] { edit.runStepTool(Tool::Insert, 1); });
+    measure("step: delete step 1 (all rows)", pattern, [&] { edit.runStepTool(Tool::Delete, 1); });
+    measure("channel: invert (22 boxes)", nullptr,
+            [&] { edit.runChannelTool(EditMenus::ChannelTool::Invert, 6); });
+    measure("whole effect: all 286 boxes change", nullptr, invertAll);
+    measure("undo of the 286-box change", invertAll, [&] { stack.undo(); });
+    measure(
+        "redo of the 286-box change",
+        [&] {
+            invertAll();
+            stack.undo();
+        },
+        [&] { stack.redo(); });
+    measure(
+        "undo of an insert at step 1",
+        [&] {
+            pattern();
+            edit.runStepTool(Tool::Insert, 1);
+        },
+        [&] { stack.undo(); });
+    measure("(for comparison) whole window repaint", nullptr, [&] { window.update(); });
+    std::printf("edit undo history: %d steps, %zu bytes of effect per step (before and after)\n",
+                stack.count(), 2 * sizeof(EffectSnapshot));
 }
 
 void idleCpu(Form1& window, double seconds) {
@@ -618,9 +692,12 @@ int main(int argc, char* argv[]) {
     double soakMinutes = 0;
     int only = 0;
     bool engine = false;
+    bool editOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--engine"))
             engine = true;
+        if (!std::strcmp(argv[i], "--edit"))
+            editOnly = true;
     }
     for (int i = 1; i + 1 < argc; ++i) {
         if (!std::strcmp(argv[i], "--ticks-scale"))
@@ -651,6 +728,11 @@ int main(int argc, char* argv[]) {
                 mainEntryMs);
 
     setupPattern(window);
+    if (editOnly) {
+        editCost(window);
+        std::printf("peak resident memory: %.1f MB\n", peakRssMb());
+        return 0;
+    }
     window.Start_Stop_Click();
 
     if (soakMinutes > 0) {

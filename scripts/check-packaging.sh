@@ -21,7 +21,7 @@ usr=$tmp/root/usr
 for f in bin/ktr share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg \
   share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz \
-  lib/systemd/system/ktr-play@.service; do
+  lib/systemd/system/ktr-play@.service share/ktr/examples/futofeny.eff; do
   [ -f "$usr/$f" ] || fail "not installed: /usr/$f"
 done
 

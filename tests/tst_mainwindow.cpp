@@ -312,15 +312,18 @@ void MainWindowTest::speedBarThumbDragReportsOnRelease() {
 void MainWindowTest::menus() {
     RecordingPort port;
     Form1 window(port);
+    // The original menus and entries come first; additions only after them.
     const QList<QAction*> top = window.menuBar()->actions();
-    QCOMPARE(top.size(), 2);
+    QVERIFY(top.size() >= 2);
     QCOMPARE(top[0]->text(), QStringLiteral("Fájl"));
     QCOMPARE(top[0]->menu()->objectName(), QStringLiteral("menü2"));
     QCOMPARE(top[1]->text(), QStringLiteral("Névjegy"));
     QCOMPARE(top[1]->menu()->objectName(), QStringLiteral("menü1"));
     QStringList file;
-    for (QAction* action : top[0]->menu()->actions())
+    for (QAction* action : top[0]->menu()->actions().mid(0, 3))
         file << action->objectName() + QLatin1Char('=') + action->text();
+    if (top[0]->menu()->actions().size() > 3)
+        QVERIFY(top[0]->menu()->actions()[3]->isSeparator());
     QCOMPARE(file, (QStringList{QStringLiteral("EffBe=Megnyitás"), QStringLiteral("Effki2=Mentés"),
                                 QStringLiteral("Effki=Mentés másként")}));
     QCOMPARE(top[1]->menu()->actions().size(), 1);

@@ -2,6 +2,7 @@
 
 #include "EffectFile.h"
 #include "FileChooser.h"
+#include "editing/EditHistory.h"
 #include "output/Module1.h"
 #include "sequencer/Sequencer.h"
 
@@ -23,10 +24,20 @@ void EffectCommands::open() {
         return;
     // The path becomes current only once the file is in: a file that failed to open must not
     // be the one a later Save writes over.
-    if (!readEffect(*chosen))
+    if (!readEffect(*chosen, QStringLiteral("Megnyitás")))
         return;
     m_module.effectPath = *chosen;
+    m_exampleName.clear();
     updateCaption();
+}
+
+bool EffectCommands::openExample(const QString& path) {
+    if (!readEffect(path, QStringLiteral("Minta megnyitása")))
+        return false;
+    m_module.effectPath.clear();
+    m_exampleName = path.mid(path.lastIndexOf(u'/') + 1);
+    updateCaption();
+    return true;
 }
 
 void EffectCommands::save() {
@@ -48,14 +59,15 @@ void EffectCommands::saveAs() {
     if (!writeEffectFile(fileName))
         return;
     m_module.effectPath = fileName;
+    m_exampleName.clear();
     updateCaption();
 }
 
 void EffectCommands::updateCaption() {
     const QString& path = m_module.effectPath;
-    if (path.isEmpty())
+    if (path.isEmpty() && m_exampleName.isEmpty())
         return;
-    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const QString name = path.isEmpty() ? m_exampleName : path.mid(path.lastIndexOf(u'/') + 1);
     m_window.setWindowTitle(m_title + QString(11, u' ') + name);
 }
 
@@ -63,7 +75,7 @@ QString EffectCommands::saveAsFileName(const QString& chosen) {
     return chosen.endsWith(QLatin1String("eff"), Qt::CaseSensitive) ? chosen : chosen + QLatin1String(".eff");
 }
 
-bool EffectCommands::readEffect(const QString& path) {
+bool EffectCommands::readEffect(const QString& path, const QString& undoText) {
     QByteArray bytes;
     QString error;
     if (!loadEffectBytes(path, bytes, error)) {
@@ -75,7 +87,13 @@ bool EffectCommands::readEffect(const QString& path) {
         emit failed(parsed.error);
         return false;
     }
-    applyEffect(*parsed.effect, m_boxes, m_speedBar, m_sequencer.timer(), m_module);
+    const auto apply = [&] {
+        applyEffect(*parsed.effect, m_boxes, m_speedBar, m_sequencer.timer(), m_module);
+    };
+    if (m_history)
+        m_history->recordWholeEffect(undoText, apply);
+    else
+        apply();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class EditHistory;
 class FileChooser;
 class QAbstractSlider;
 class QWidget;
@@ -24,10 +25,18 @@ public:
                    QObject* parent = nullptr);
 
     void setChooser(FileChooser& chooser) { m_chooser = &chooser; }
+    // With a history, putting an opened effect into the window is one undo step.
+    void setHistory(EditHistory& history) { m_history = &history; }
 
     void open();   // EffBe
     void save();   // Effki2
     void saveAs(); // Effki
+
+    // Opens one of the examples like Open, but never makes it the current file: the caption
+    // names it, and Save asks for a name as Save As does.
+    bool openExample(const QString& path);
+    // For a new, empty effect: the caption no longer names the example.
+    void forgetExample() { m_exampleName.clear(); }
 
     void updateCaption();
 
@@ -40,7 +49,7 @@ signals:
     void failed(const QString& message);
 
 private:
-    bool readEffect(const QString& path);
+    bool readEffect(const QString& path, const QString& undoText);
     bool writeEffectFile(const QString& path);
 
     QWidget& m_window;
@@ -50,4 +59,6 @@ private:
     Sequencer& m_sequencer;
     QAbstractSlider& m_speedBar;
     FileChooser* m_chooser;
+    EditHistory* m_history = nullptr;
+    QString m_exampleName; // shown in the caption while an example is open
 };

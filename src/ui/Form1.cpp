@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "Dialog.h"
+#include "EditMenus.h"
 #include "MonitorDelegate.h"
 #include "TaskbarHint.h"
 #include "Twips.h"
@@ -77,6 +78,7 @@ Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
         new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser, this);
     connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
     buildMenus();
+    m_editMenus = new EditMenus(*this, *m_effects); // its menus come after the original ones
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_normalPalette = m_enable[0]->palette();

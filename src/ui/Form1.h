@@ -16,6 +16,7 @@
 
 #include <array>
 
+class EditMenus;
 class Port;
 class QAction;
 class QCheckBox;
@@ -57,6 +58,7 @@ public:
     QScrollBar* speedBar() const { return m_vscroll1; }
     EffectCommands& effectCommands() { return *m_effects; }
     QMessageBox* fileMessage() const { return m_fileMessage; }
+    EditMenus& editMenus() { return *m_editMenus; }
 
     // The File menu asks for names through Qt's file dialog unless given another chooser, which
     // must then outlive the window or be replaced first.
@@ -100,5 +102,6 @@ private:
     DialogFileChooser m_dialogChooser{this};
     EffectCommands* m_effects = nullptr;
     QPointer<QMessageBox> m_fileMessage;
+    EditMenus* m_editMenus = nullptr;
     bool m_centred = false;
 };
