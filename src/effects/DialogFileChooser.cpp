@@ -1,12 +1,34 @@
 #include "DialogFileChooser.h"
 
+#include "FileSettings.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
 
 namespace {
+
 const QString Pattern = QStringLiteral("*.eff");
+
+} // namespace
+
+// Qt's file dialog reads and writes its own state (history, sidebar, last folder) through a
+// QSettings in the default format, into ~/.config/QtProject.conf, when it is destroyed. The
+// program keeps its settings in its own file only, so the default format becomes one that reads
+// nothing and refuses every write: nothing is created. Every settings file of the program names
+// its format explicitly and is not affected.
+void DialogFileChooser::keepQtStateOut() {
+    static const bool done = [] {
+        const QSettings::Format discard = QSettings::registerFormat(
+            QStringLiteral("ktr-discarded"), [](QIODevice&, QSettings::SettingsMap&) { return true; },
+            [](QIODevice&, const QSettings::SettingsMap&) { return false; });
+        if (discard != QSettings::InvalidFormat)
+            QSettings::setDefaultFormat(discard);
+        return true;
+    }();
+    Q_UNUSED(done);
 }
 
 DialogFileChooser::DialogFileChooser(QWidget* parent) : m_parent(parent) {}
@@ -20,6 +42,9 @@ std::optional<QString> DialogFileChooser::getSaveFileName() {
 }
 
 std::optional<QString> DialogFileChooser::choose(bool saving) {
+    keepQtStateOut();
+    if (m_directory.isEmpty())
+        m_directory = FileSettings::lastFolder();
     QFileDialog dialog(m_parent, saving ? QStringLiteral("Mentés másként") : QStringLiteral("Megnyitás"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // Save As decides the final name (it may add ".eff") and asks about replacing that one.
@@ -33,6 +58,7 @@ std::optional<QString> DialogFileChooser::choose(bool saving) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     m_directory = dialog.directory().absolutePath();
+    FileSettings::setLastFolder(m_directory);
     const QString chosen = dialog.selectedFiles().constFirst();
     // The pattern left in the name field is no name: take it as cancel.
     if (chosen.isEmpty() || QFileInfo(chosen).fileName() == Pattern)

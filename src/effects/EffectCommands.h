@@ -4,6 +4,8 @@
 #include <QString>
 
 class FileChooser;
+class SaveQuestion;
+class UnsavedChanges;
 class QAbstractSlider;
 class QWidget;
 class Sequencer;
@@ -13,7 +15,8 @@ struct Module1;
 // Open, Save and Save As of the File menu, and the caption that names the current file. None of
 // them stops, starts or rewinds playback: a running sequence plays an opened effect from its next
 // tick on. A file is either applied whole or not at all, and a save replaces the file on disk only
-// once it has been written completely.
+// once it has been written completely. Open, New and anything else that would drop unsaved changes
+// asks first (mayDiscard).
 class EffectCommands : public QObject {
     Q_OBJECT
 public:
@@ -21,14 +24,28 @@ public:
     // stores the speed.
     EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
                    Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
-                   QObject* parent = nullptr);
+                   SaveQuestion& question, QObject* parent = nullptr);
 
     void setChooser(FileChooser& chooser) { m_chooser = &chooser; }
+    void setQuestion(SaveQuestion& question) { m_question = &question; }
 
     void open();   // EffBe
-    void save();   // Effki2
-    void saveAs(); // Effki
+    bool save();   // Effki2; true when the file was written
+    bool saveAs(); // Effki; false also when cancelled
+    void newEffect();
 
+    // Opens path without a file box, after the question; for the command line and the recent
+    // files. Returns whether the file is in.
+    bool openFile(const QString& path);
+
+    // True when nothing unsaved would be lost: no changes, or the user saved them (and the save
+    // succeeded) or chose to discard them. False leaves everything as it was.
+    bool mayDiscard();
+
+    UnsavedChanges& changes() { return *m_changes; }
+
+    // The caption: the title, the file name when there is a file, and "*" while there are
+    // unsaved changes.
     void updateCaption();
 
     // The file Save As writes for a chosen name: the name itself when it ends in "eff" (case
@@ -38,8 +55,11 @@ public:
 signals:
     // A Hungarian message for the user; whatever failed has changed nothing.
     void failed(const QString& message);
+    // A file was opened or written under this path.
+    void fileUsed(const QString& path);
 
 private:
+    bool readAndUse(const QString& path);
     bool readEffect(const QString& path);
     bool writeEffectFile(const QString& path);
 
@@ -50,4 +70,6 @@ private:
     Sequencer& m_sequencer;
     QAbstractSlider& m_speedBar;
     FileChooser* m_chooser;
+    SaveQuestion* m_question;
+    UnsavedChanges* m_changes;
 };

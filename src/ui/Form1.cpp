@@ -2,9 +2,13 @@
 
 #include "AppIcon.h"
 #include "Dialog.h"
+#include "FileMenu.h"
 #include "MonitorDelegate.h"
+#include "SpeedEntry.h"
 #include "TaskbarHint.h"
 #include "Twips.h"
+#include "WindowKeys.h"
+#include "effects/UnsavedChanges.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -72,10 +76,15 @@ Form1::Form1(Port& port, QWidget* parent)
 
     buildStepRows(client);
     buildRunColumn(client);
-    m_effects =
-        new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser, this);
+    m_effects = new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser,
+                                   m_saveQuestion, this);
     connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
     buildMenus();
+    watchForChanges();
+    new FileMenu(*this, *findChild<QMenu*>(QStringLiteral("menü2")), *m_effects);
+    new WindowKeys(*this, *m_startStop, *m_vscroll1);
+    auto* speedEntry = new SpeedEntry(*m_vscroll1, client);
+    speedEntry->setGeometry(416, 514, 90, 22); // below the speed bar, in the window's free corner
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_normalPalette = m_enable[0]->palette();
@@ -145,6 +154,9 @@ void Form1::buildRunColumn(QWidget* client) {
     m_list1->setUniformItemSizes(true);
     m_list1->setItemDelegate(new MonitorDelegate(m_list1));
     m_list1->setAccessibleName(QStringLiteral("Kimenetek"));
+    // A display only: a clicked line must not stay highlighted through the following steps.
+    m_list1->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list1->setFocusPolicy(Qt::NoFocus);
 
     m_startStop = new QPushButton(QStringLiteral("START"), client);
     m_startStop->setObjectName(QStringLiteral("Start_Stop"));
@@ -185,6 +197,18 @@ void Form1::buildMenus() {
     QAction* dorn = aboutMenu->addAction(QStringLiteral("Dorn és Kalmo"));
     dorn->setObjectName(QStringLiteral("dorn"));
     connect(dorn, &QAction::triggered, this, &Form1::dorn_Click);
+}
+
+// Every edit of the effect, by the user or by a command, lets the unsaved-changes mark look again.
+void Form1::watchForChanges() {
+    UnsavedChanges* changes = &m_effects->changes();
+    for (const auto& row : m_check) {
+        for (QCheckBox* box : row)
+            connect(box, &QCheckBox::stateChanged, changes, &UnsavedChanges::recheck);
+    }
+    for (QCheckBox* box : m_enable)
+        connect(box, &QCheckBox::stateChanged, changes, &UnsavedChanges::recheck);
+    connect(m_vscroll1, &QScrollBar::valueChanged, changes, &UnsavedChanges::recheck);
 }
 
 void Form1::load() {
@@ -286,6 +310,10 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (!m_effects->mayDiscard()) {
+        event->ignore(); // Mégse, or the save failed: everything stays, playback included
+        return;
+    }
     // Closing the window ends playback with it; the port keeps its last values.
     m_sequencer.timer().stop();
     m_sequencer.running = 0;
