@@ -1,13 +1,28 @@
+#include "effects/DialogFileChooser.h"
 #include "output/SystemPort.h"
+#include "ui/CommandLine.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
+    // Before QApplication: --help and --version need no display, and without one Qt would abort.
+    const QStringList arguments = CommandLine::arguments(argc, argv);
+    CommandLine commandLine;
+    if (!commandLine.parse(arguments))
+        return commandLine.exitCode();
+    if (!CommandLine::hasDisplay(arguments)) {
+        std::fputs(CommandLine::noDisplayMessage().toLocal8Bit().constData(), stderr);
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ktr"));
+    DialogFileChooser::keepQtStateOut();
 
     // Qt's own texts (the file dialog, Yes/No buttons) in Hungarian like the rest of the program,
     // whatever the system's language; without the translation package they stay in English.
@@ -18,5 +33,8 @@ int main(int argc, char* argv[]) {
     SystemPort port;
     Form1 window(port);
     window.show();
+    // As Open would: a bad file gets its message and the window stays empty.
+    if (!commandLine.file().isEmpty())
+        window.effectCommands().openFile(commandLine.file());
     return app.exec();
 }
