@@ -35,7 +35,8 @@ QString hungarian(const QString& error) {
         {"^Unexpected value after '(.*)'\\.$", "nem vár értéket: %1"},
     };
     for (const auto& entry : known) {
-        const QRegularExpressionMatch match = QRegularExpression(QString::fromLatin1(entry.pattern)).match(error);
+        const QRegularExpressionMatch match =
+            QRegularExpression(QString::fromLatin1(entry.pattern)).match(error);
         if (match.hasMatch())
             return QString::fromUtf8(entry.text).arg(match.captured(1));
     }
@@ -58,7 +59,8 @@ CommandLine::CommandLine()
         QStringLiteral("KTR (zorvány): futófény-szerkesztő és -lejátszó a PC párhuzamos portjára."));
     m_parser.addOption(m_help);
     m_parser.addOption(m_version);
-    m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"), QStringLiteral("Induláskor megnyitandó effektfájl."),
+    m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"),
+                                   QStringLiteral("Induláskor megnyitandó effektfájl."),
                                    QStringLiteral("[FÁJL.eff]"));
 }
 
@@ -72,7 +74,8 @@ QStringList CommandLine::arguments(int argc, char* argv[]) {
 bool CommandLine::parse(const QStringList& arguments) {
     const QStringList args = withoutQtOptions(arguments);
     if (!m_parser.parse(args)) {
-        print(stderr, QStringLiteral("ktr: %1\nA kapcsolók listája: ktr --help\n").arg(hungarian(m_parser.errorText())));
+        print(stderr, QStringLiteral("ktr: %1\nA kapcsolók listája: ktr --help\n")
+                          .arg(hungarian(m_parser.errorText())));
         m_exitCode = 2;
         return false;
     }
