@@ -1,4 +1,3 @@
-#include "effects/DialogFileChooser.h"
 #include "output/SystemPort.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
@@ -22,7 +21,6 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ktr"));
-    DialogFileChooser::keepQtStateOut();
 
     // Qt's own texts (the file dialog, Yes/No buttons) in Hungarian like the rest of the program,
     // whatever the system's language; without the translation package they stay in English.

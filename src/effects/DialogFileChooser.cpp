@@ -1,35 +1,18 @@
 #include "DialogFileChooser.h"
 
 #include "FileSettings.h"
+#include "QtStateGuard.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSettings>
 
 namespace {
 
 const QString Pattern = QStringLiteral("*.eff");
 
 } // namespace
-
-// Qt's file dialog reads and writes its own state (history, sidebar, last folder) through a
-// QSettings in the default format, into ~/.config/QtProject.conf, when it is destroyed. The
-// program keeps its settings in its own file only, so the default format becomes one that reads
-// nothing and refuses every write: nothing is created. Every settings file of the program names
-// its format explicitly and is not affected.
-void DialogFileChooser::keepQtStateOut() {
-    static const bool done = [] {
-        const QSettings::Format discard = QSettings::registerFormat(
-            QStringLiteral("ktr-discarded"), [](QIODevice&, QSettings::SettingsMap&) { return true; },
-            [](QIODevice&, const QSettings::SettingsMap&) { return false; });
-        if (discard != QSettings::InvalidFormat)
-            QSettings::setDefaultFormat(discard);
-        return true;
-    }();
-    Q_UNUSED(done);
-}
 
 DialogFileChooser::DialogFileChooser(QWidget* parent) : m_parent(parent) {}
 
@@ -42,7 +25,7 @@ std::optional<QString> DialogFileChooser::getSaveFileName() {
 }
 
 std::optional<QString> DialogFileChooser::choose(bool saving) {
-    keepQtStateOut();
+    const QtStateGuard keepQtStateOut; // declared first: outlives the dialog
     if (m_directory.isEmpty())
         m_directory = FileSettings::lastFolder();
     QFileDialog dialog(m_parent, saving ? QStringLiteral("Mentés másként") : QStringLiteral("Megnyitás"));

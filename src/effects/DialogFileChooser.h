@@ -7,7 +7,8 @@
 
 // The real file boxes: Qt's own (non-native) file dialog, so that it looks and behaves the same
 // on every desktop. Each box opens with the file name "*.eff" and an effect-file filter, and
-// starts where the previous one was left, in this run or the last one.
+// starts where the previous one was left, in this run or the last one. Qt's own record of the
+// dialog's state is not kept (QtStateGuard).
 class DialogFileChooser : public FileChooser {
 public:
     explicit DialogFileChooser(QWidget* parent);
@@ -15,10 +16,6 @@ public:
     std::optional<QString> getOpenFileName() override;
     std::optional<QString> getSaveFileName() override;
     bool confirmReplace(const QString& path) override;
-
-    // Stops Qt's file dialog from writing its state to QtProject.conf; each box does this
-    // itself, the program calls it once more at start-up.
-    static void keepQtStateOut();
 
 private:
     std::optional<QString> choose(bool saving);
