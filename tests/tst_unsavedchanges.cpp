@@ -9,7 +9,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QListWidget>
+#include <QMenu>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -71,6 +73,7 @@ private slots:
     void speedEntryGoesThroughTheBar();
     void startStopKeyLeavesSpaceToTheBoxes();
     void monitorLineNeverStaysSelected();
+    void recentFiles();
 };
 
 void UnsavedChangesTest::initTestCase() {
@@ -279,6 +282,34 @@ void UnsavedChangesTest::monitorLineNeverStaysSelected() {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
     QVERIFY(list->selectedItems().isEmpty());
     QVERIFY(!list->hasFocus());
+}
+
+void UnsavedChangesTest::recentFiles() {
+    QTemporaryDir dir;
+    Window w;
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"), QStringLiteral("ktr"))
+        .clear();
+    auto listed = [&w] {
+        QStringList names;
+        QMenu* menu = w.form.findChild<QMenu*>(QStringLiteral("legutobbi"));
+        emit menu->aboutToShow();
+        for (QAction* action : menu->actions())
+            names << action->text();
+        return names;
+    };
+    QVERIFY(listed().isEmpty());
+    for (const char* name : {"a.eff", "b.eff", "a.eff"}) { // Save As twice, Open once
+        w.chooser.saveAnswer = w.chooser.openAnswer = dir.filePath(QString::fromLatin1(name));
+        w.run(QFile::exists(*w.chooser.openAnswer) ? "EffBe" : "Effki");
+    }
+    QCOMPARE(listed(), (QStringList{QStringLiteral("&1 a.eff"), QStringLiteral("&2 b.eff")}));
+
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("b.eff"))));
+    w.form.findChild<QMenu*>(QStringLiteral("legutobbi"))->actions().at(1)->trigger();
+    QCOMPARE(w.failures->size(), 1);
+    QVERIFY(w.failures->last().at(0).toString().contains(QStringLiteral("b.eff")));
+    QCOMPARE(listed(), QStringList{QStringLiteral("&1 a.eff")});
+    QCOMPARE(w.form.module().effectPath, dir.filePath(QStringLiteral("a.eff")));
 }
 
 QTEST_MAIN(UnsavedChangesTest)
