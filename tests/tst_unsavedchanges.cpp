@@ -1,6 +1,7 @@
 #include "FakeSaveQuestion.h"
 #include "effects/EffectCommands.h"
 #include "effects/FileChooser.h"
+#include "effects/MessageBoxSaveQuestion.h"
 #include "effects/UnsavedChanges.h"
 #include "output/RecordingPort.h"
 #include "ui/Form1.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -74,6 +76,8 @@ private slots:
     void startStopKeyLeavesSpaceToTheBoxes();
     void monitorLineNeverStaysSelected();
     void recentFiles();
+    void realQuestion_data();
+    void realQuestion();
 };
 
 void UnsavedChangesTest::initTestCase() {
@@ -310,6 +314,48 @@ void UnsavedChangesTest::recentFiles() {
     QVERIFY(w.failures->last().at(0).toString().contains(QStringLiteral("b.eff")));
     QCOMPARE(listed(), QStringList{QStringLiteral("&1 a.eff")});
     QCOMPARE(w.form.module().effectPath, dir.filePath(QStringLiteral("a.eff")));
+}
+
+void UnsavedChangesTest::realQuestion_data() {
+    QTest::addColumn<QString>("press"); // a button's text, or "Escape"
+    QTest::addColumn<int>("answer");
+
+    QTest::newRow("Mentés") << "Mentés" << int(SaveQuestion::Answer::Save);
+    QTest::newRow("Elvetés") << "Elvetés" << int(SaveQuestion::Answer::Discard);
+    QTest::newRow("Mégse") << "Mégse" << int(SaveQuestion::Answer::Cancel);
+    QTest::newRow("Escape") << "Escape" << int(SaveQuestion::Answer::Cancel);
+}
+
+// The message box itself, answered from inside its own event loop.
+void UnsavedChangesTest::realQuestion() {
+    QFETCH(QString, press);
+    QFETCH(int, answer);
+
+    QWidget parent;
+    MessageBoxSaveQuestion question(&parent, Title);
+    QStringList seen;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen << box->windowTitle() << box->text();
+        for (QAbstractButton* button : box->buttons())
+            seen << button->text().remove(u'&');
+        if (press == QLatin1String("Escape")) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            return;
+        }
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text().remove(u'&') == press)
+                button->click();
+        }
+    });
+    QCOMPARE(int(question.ask()), answer);
+    QCOMPARE(seen.mid(0, 2), (QStringList{Title, QStringLiteral("Menti a változásokat?")}));
+    QStringList buttons = seen.mid(2); // in the order the platform lays them out
+    buttons.sort();
+    QCOMPARE(buttons,
+             (QStringList{QStringLiteral("Elvetés"), QStringLiteral("Mentés"), QStringLiteral("Mégse")}));
 }
 
 QTEST_MAIN(UnsavedChangesTest)
