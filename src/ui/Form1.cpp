@@ -84,7 +84,7 @@ Form1::Form1(Port& port, QWidget* parent)
     new FileMenu(*this, *findChild<QMenu*>(QStringLiteral("menü2")), *m_effects);
     new WindowKeys(*this, *m_startStop, *m_vscroll1);
     auto* speedEntry = new SpeedEntry(*m_vscroll1, client);
-    speedEntry->setGeometry(416, 514, 90, 22); // below the speed bar, in the window's free corner
+    speedEntry->setGeometry(twipsRect(6240, 7710, 1350, 330)); // below the speed bar, in free space
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_normalPalette = m_enable[0]->palette();
