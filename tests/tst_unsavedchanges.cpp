@@ -156,13 +156,15 @@ void UnsavedChangesTest::questionAnswers_data() {
     const int discard = int(SaveQuestion::Answer::Discard);
     const int cancel = int(SaveQuestion::Answer::Cancel);
     for (const char* trigger : {"close", "EffBe", "uj", "kilepes"}) {
-        auto row = [&](const char* what) { return qPrintable(QStringLiteral("%1, %2").arg(trigger, what)); };
-        QTest::newRow(row("unedited: no question")) << trigger << false << cancel << "" << true;
-        QTest::newRow(row("Mégse")) << trigger << true << cancel << "" << false;
-        QTest::newRow(row("Elvetés")) << trigger << true << discard << "" << true;
-        QTest::newRow(row("Mentés")) << trigger << true << save << "mentett.eff" << true;
-        QTest::newRow(row("Mentés fails")) << trigger << true << save << "nincs/mentett.eff" << false;
-        QTest::newRow(row("Mentés, Save As cancelled")) << trigger << true << save << "-" << false;
+        auto row = [&](const char* what) { return QByteArray(trigger) + ", " + what; };
+        QTest::newRow(row("unedited: no question").constData()) << trigger << false << cancel << "" << true;
+        QTest::newRow(row("Mégse").constData()) << trigger << true << cancel << "" << false;
+        QTest::newRow(row("Elvetés").constData()) << trigger << true << discard << "" << true;
+        QTest::newRow(row("Mentés").constData()) << trigger << true << save << "mentett.eff" << true;
+        QTest::newRow(row("Mentés fails").constData())
+            << trigger << true << save << "nincs/mentett.eff" << false;
+        QTest::newRow(row("Mentés, Save As cancelled").constData())
+            << trigger << true << save << "-" << false;
     }
 }
 
