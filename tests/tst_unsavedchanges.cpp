@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QListWidget>
 #include <QMenu>
@@ -75,6 +76,7 @@ private slots:
     void speedEntryGoesThroughTheBar();
     void startStopKeyLeavesSpaceToTheBoxes();
     void monitorLineNeverStaysSelected();
+    void speedBarHasNoQtMenu();
     void recentFiles();
     void realQuestion_data();
     void realQuestion();
@@ -288,6 +290,27 @@ void UnsavedChangesTest::monitorLineNeverStaysSelected() {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
     QVERIFY(list->selectedItems().isEmpty());
     QVERIFY(!list->hasFocus());
+}
+
+// Qt's menu on the bar ("Fent" sets 2 ms at one click) would run its own loop until closed.
+void UnsavedChangesTest::speedBarHasNoQtMenu() {
+    Window w;
+    w.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+    QScrollBar* bar = w.form.speedBar();
+    bool menuShown = false;
+    QObject watchdog;
+    QTimer::singleShot(200, &watchdog, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuShown = true;
+            popup->close();
+        }
+    });
+    const QPoint at(bar->width() / 2, bar->height() / 2);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, bar->mapToGlobal(at));
+    QApplication::sendEvent(bar, &event);
+    QVERIFY(!menuShown);
+    QCOMPARE(bar->value(), 200);
 }
 
 void UnsavedChangesTest::recentFiles() {
