@@ -7,7 +7,8 @@
 // user's configuration folder when it is destroyed, unconditionally. The program keeps what it
 // remembers in its own settings file only, so this guard, alive around a file dialog's whole
 // life, puts that file back as it found it: removed when it did not exist, else with its bytes
-// from before.
+// from before. (A write by another Qt program to that file while a KTR file box is open is
+// undone with it; that program's dialog state is all the file holds.)
 class QtStateGuard {
 public:
     QtStateGuard();

@@ -70,7 +70,8 @@ void FileMenu::fillRecent() {
 void FileMenu::openRecent(const QString& path) {
     if (!QFileInfo(path).isFile()) {
         FileSettings::removeRecentFile(path);
-        fillRecent();
+        // Later: the entry that got us here is one of the actions a refill deletes.
+        QMetaObject::invokeMethod(this, &FileMenu::fillRecent, Qt::QueuedConnection);
         emit m_commands.failed(QStringLiteral("Nem sikerült megnyitni: „%1”\nA fájl már nem létezik, ezért "
                                               "lekerült a legutóbbi fájlok közül.")
                                    .arg(QDir::toNativeSeparators(path)));
