@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 id=org.example.ktr
-./scripts/install-deps.sh desktop-file-utils appstream dpkg-dev file systemd man-db
+./scripts/install-deps.sh desktop-file-utils appstream dpkg-dev file systemd man-db shared-mime-info xdg-utils libglib2.0-bin
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -21,7 +21,7 @@ usr=$tmp/root/usr
 for f in bin/ktr share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg \
   share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz \
-  lib/systemd/system/ktr-play@.service share/ktr/examples/futofeny.eff; do
+  lib/systemd/system/ktr-play@.service share/ktr/examples/futofeny.eff share/mime/packages/$id.xml; do
   [ -f "$usr/$f" ] || fail "not installed: /usr/$f"
 done
 
@@ -58,4 +58,21 @@ changelog=$(zcat "$usr/share/doc/ktr/changelog.gz" | head -1 | sed -n 's/^ktr (\
 [ "$release" = "$version" ] || fail "newest release in the metainfo is $release, the package is $version"
 [ "$changelog" = "$version" ] || fail "newest changelog entry is $changelog, the package is $version"
 
+# The package's own files, unpacked as dpkg would lay them out, with the databases its triggers
+# rebuild (shared-mime-info, desktop-file-utils). A desktop asks GLib/gio, as xdg-mime does on
+# GNOME: an .eff file must be an effect and KTR its application.
+root=$tmp/debroot
+dpkg-deb -x "$deb" "$root"
+XDG_DATA_DIRS="$root/usr/share:/usr/share" update-mime-database "$root/usr/share/mime" >/dev/null
+update-desktop-database "$root/usr/share/applications"
+printf 'x0\r\n' >"$tmp/x.eff"
+mimetype=$(XDG_DATA_DIRS="$root/usr/share:/usr/share" XDG_DATA_HOME="$tmp/data" XDG_CONFIG_HOME="$tmp/config" \
+  XDG_CURRENT_DESKTOP=GNOME xdg-mime query filetype "$tmp/x.eff")
+[ "$mimetype" = application/x-ktr-effect ] || fail "xdg-mime names x.eff as '$mimetype', not application/x-ktr-effect"
+handler=$(XDG_DATA_DIRS="$root/usr/share:/usr/share" XDG_DATA_HOME="$tmp/data" XDG_CONFIG_HOME="$tmp/config" \
+  XDG_CURRENT_DESKTOP=GNOME xdg-mime query default application/x-ktr-effect)
+[ "$handler" = "$id.desktop" ] || fail "effect files open with '$handler', not $id.desktop"
+grep -q '^Exec=ktr %f$' "$root/usr/share/applications/$id.desktop" || fail "the launcher does not pass the file"
+
 echo "check-packaging: launcher, AppStream data, icons, the player's unit and the $(basename "$deb") package are fine"
+echo "check-packaging: .eff files are $mimetype and open in KTR"

@@ -1,15 +1,27 @@
 #include "output/SystemPort.h"
 #include "player/PlayerMain.h"
+#include "ui/CommandLine.h"
 #include "ui/Form1.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
     // The player needs no display: it runs before, and instead of, any GUI application.
     if (PlayerOptions::requested(argc, argv))
         return runPlayer(argc, argv);
+    // Before QApplication: --help and --version need no display, and without one Qt would abort.
+    const QStringList arguments = CommandLine::arguments(argc, argv);
+    CommandLine commandLine;
+    if (!commandLine.parse(arguments))
+        return commandLine.exitCode();
+    if (!CommandLine::hasDisplay(arguments)) {
+        std::fputs(CommandLine::noDisplayMessage().toLocal8Bit().constData(), stderr);
+        return 1;
+    }
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.ktr"));
@@ -23,5 +35,8 @@ int main(int argc, char* argv[]) {
     SystemPort port;
     Form1 window(port, EngineThreading::Thread);
     window.show();
+    // As Open would: a bad file gets its message and the window stays empty.
+    if (!commandLine.file().isEmpty())
+        window.effectCommands().openFile(commandLine.file());
     return app.exec();
 }

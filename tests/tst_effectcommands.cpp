@@ -1,3 +1,4 @@
+#include "FakeSaveQuestion.h"
 #include "effects/EffectCommands.h"
 #include "effects/EffectFile.h"
 #include "effects/FileChooser.h"
@@ -41,6 +42,7 @@ public:
 struct Window {
     Window() {
         form.setFileChooser(chooser);
+        form.setSaveQuestion(question);
         failures = std::make_unique<QSignalSpy>(&form.effectCommands(), &EffectCommands::failed);
     }
     void run(const char* action) { form.findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
@@ -51,6 +53,7 @@ struct Window {
 
     RecordingPort port;
     FakeChooser chooser;
+    FakeSaveQuestion question; // discards, unless a test says otherwise
     Form1 form{port};
     std::unique_ptr<QSignalSpy> failures;
 };
@@ -111,6 +114,7 @@ QByteArray expectedBytes(Form1& form) {
 class EffectCommandsTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void openAppliesTheWholeFile_data();
     void openAppliesTheWholeFile();
     void failedOpenChangesNothing_data();
@@ -127,6 +131,10 @@ private slots:
     void commandsLeavePlaybackAlone_data();
     void commandsLeavePlaybackAlone();
 };
+
+void EffectCommandsTest::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true); // the recent files go to a test settings file
+}
 
 void EffectCommandsTest::openAppliesTheWholeFile_data() {
     QTest::addColumn<QByteArray>("speedLine");

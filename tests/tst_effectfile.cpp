@@ -208,7 +208,7 @@ void EffectFileTest::reader_data() {
         thirty << "junk that is never read";
     QTest::newRow("30 lines") << joined(thirty) << 5 << "xxxxxxxxxxxx" << 200 << "xxxxx" + zeros17 << "xxxxx";
     const QList<QByteArray> ends = linesWith(9, "0x0x", "350", "x0x");
-    for (const char* end : {"\r\n", "\n", "\r"}) {
+    for (const char* end : {"\r\n", "\n", "\r", "\r\r\n"}) {
         QTest::newRow(QByteArray("ends ") + QByteArray(end).toPercentEncoding())
             << joined(ends, end) << 9 << "0x0x00000000" << 350 << "x0x" + QString(19, u'0') << "x0x";
     }

@@ -1,3 +1,4 @@
+#include "FakeSaveQuestion.h"
 #include "output/RecordingPort.h"
 #include "ui/Dialog.h"
 #include "ui/Form1.h"
@@ -50,6 +51,7 @@ QList<int> redSteps(Form1& window) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void startState();
     void geometry_data();
     void geometry();
@@ -66,6 +68,10 @@ private slots:
     void closingStopsPlayback();
     void programEndsWithItsLastWindow();
 };
+
+void MainWindowTest::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true); // the recent files go to a test settings file
+}
 
 void MainWindowTest::startState() {
     RecordingPort port;
@@ -312,24 +318,31 @@ void MainWindowTest::speedBarThumbDragReportsOnRelease() {
 void MainWindowTest::menus() {
     RecordingPort port;
     Form1 window(port);
-    // The original menus and entries come first; additions only after them.
+    // Texts as shown: a mnemonic's '&' is no part of the caption.
+    auto shown = [](const QAction* action) { return action->text().remove(u'&'); };
     const QList<QAction*> top = window.menuBar()->actions();
     QVERIFY(top.size() >= 2);
-    QCOMPARE(top[0]->text(), QStringLiteral("Fájl"));
+    QCOMPARE(shown(top[0]), QStringLiteral("Fájl"));
     QCOMPARE(top[0]->menu()->objectName(), QStringLiteral("menü2"));
-    QCOMPARE(top[1]->text(), QStringLiteral("Névjegy"));
+    QCOMPARE(shown(top[1]), QStringLiteral("Névjegy"));
     QCOMPARE(top[1]->menu()->objectName(), QStringLiteral("menü1"));
     QStringList file;
-    for (QAction* action : top[0]->menu()->actions().mid(0, 3))
-        file << action->objectName() + QLatin1Char('=') + action->text();
-    if (top[0]->menu()->actions().size() > 3)
-        QVERIFY(top[0]->menu()->actions()[3]->isSeparator());
-    QCOMPARE(file, (QStringList{QStringLiteral("EffBe=Megnyitás"), QStringLiteral("Effki2=Mentés"),
-                                QStringLiteral("Effki=Mentés másként")}));
-    QCOMPARE(top[1]->menu()->actions().size(), 1);
-    QCOMPARE(top[1]->menu()->actions()[0]->text(), QStringLiteral("Dorn és Kalmo"));
     for (QAction* action : top[0]->menu()->actions())
-        QVERIFY(action->shortcut().isEmpty());
+        file << action->objectName() + QLatin1Char('=') + shown(action);
+    QCOMPARE(file.mid(0, 3), (QStringList{QStringLiteral("EffBe=Megnyitás"), QStringLiteral("Effki2=Mentés"),
+                                          QStringLiteral("Effki=Mentés másként")}));
+    // The additions come after a separator; "Kilépés" last.
+    QCOMPARE(file.mid(3), (QStringList{QStringLiteral("="), QStringLiteral("uj=Új"),
+                                       QStringLiteral("=Legutóbbi fájlok"), QStringLiteral("=Minták"),
+                                       QStringLiteral("="), QStringLiteral("kilepes=Kilépés")}));
+    QCOMPARE(top[1]->menu()->actions().size(), 1);
+    QCOMPARE(shown(top[1]->menu()->actions()[0]), QStringLiteral("Dorn és Kalmo"));
+    const QList<QAction*> entries = top[0]->menu()->actions();
+    QCOMPARE(entries[0]->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(entries[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    QCOMPARE(entries[2]->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    QCOMPARE(entries[4]->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    QCOMPARE(entries[8]->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
 }
 
 void MainWindowTest::aboutBoxIsSingleAndModeless() {
@@ -418,6 +431,8 @@ void MainWindowTest::portFailureShownOnceWithoutBlocking() {
 void MainWindowTest::closingStopsPlayback() {
     RecordingPort port;
     Form1 window(port);
+    FakeSaveQuestion discard(SaveQuestion::Answer::Discard); // the box below is an unsaved change
+    window.setSaveQuestion(discard);
     window.show();
     window.setEnableBox(1, 1);
     window.Start_Stop_Click();

@@ -1,13 +1,18 @@
 #include "DialogFileChooser.h"
 
+#include "FileSettings.h"
+#include "QtStateGuard.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
+
 const QString Pattern = QStringLiteral("*.eff");
-}
+
+} // namespace
 
 DialogFileChooser::DialogFileChooser(QWidget* parent) : m_parent(parent) {}
 
@@ -20,6 +25,9 @@ std::optional<QString> DialogFileChooser::getSaveFileName() {
 }
 
 std::optional<QString> DialogFileChooser::choose(bool saving) {
+    const QtStateGuard keepQtStateOut; // declared first: outlives the dialog
+    if (m_directory.isEmpty())
+        m_directory = FileSettings::lastFolder();
     QFileDialog dialog(m_parent, saving ? QStringLiteral("Mentés másként") : QStringLiteral("Megnyitás"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     // Save As decides the final name (it may add ".eff") and asks about replacing that one.
@@ -33,6 +41,7 @@ std::optional<QString> DialogFileChooser::choose(bool saving) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     m_directory = dialog.directory().absolutePath();
+    FileSettings::setLastFolder(m_directory);
     const QString chosen = dialog.selectedFiles().constFirst();
     // The pattern left in the name field is no name: take it as cancel.
     if (chosen.isEmpty() || QFileInfo(chosen).fileName() == Pattern)

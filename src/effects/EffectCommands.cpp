@@ -2,6 +2,8 @@
 
 #include "EffectFile.h"
 #include "FileChooser.h"
+#include "SaveQuestion.h"
+#include "UnsavedChanges.h"
 #include "editing/EditHistory.h"
 #include "output/Module1.h"
 #include "sequencer/Sequencer.h"
@@ -14,61 +16,123 @@
 
 EffectCommands::EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
                                Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
-                               QObject* parent)
+                               SaveQuestion& question, QObject* parent)
     : QObject(parent), m_window(window), m_title(title), m_boxes(boxes), m_module(module),
-      m_sequencer(sequencer), m_speedBar(speedBar), m_chooser(&chooser) {}
+      m_sequencer(sequencer), m_speedBar(speedBar), m_chooser(&chooser), m_question(&question),
+      m_changes(new UnsavedChanges(boxes, speedBar, this)) {
+    connect(m_changes, &UnsavedChanges::modifiedChanged, this, &EffectCommands::updateCaption);
+}
 
 void EffectCommands::open() {
+    if (!mayDiscard())
+        return;
     const std::optional<QString> chosen = m_chooser->getOpenFileName();
     if (!chosen || chosen->isEmpty())
         return;
+    readAndUse(*chosen);
+}
+
+bool EffectCommands::openFile(const QString& path) {
+    return mayDiscard() && readAndUse(path);
+}
+
+bool EffectCommands::readAndUse(const QString& path) {
     // The path becomes current only once the file is in: a file that failed to open must not
     // be the one a later Save writes over.
-    if (!readEffect(*chosen, QStringLiteral("Megnyitás")))
-        return;
-    m_module.effectPath = *chosen;
+    if (!readEffect(path, QStringLiteral("Megnyitás")))
+        return false;
+    m_module.effectPath = path;
     m_exampleName.clear();
+    m_changes->markClean();
     updateCaption();
+    emit fileUsed(path);
+    return true;
 }
 
 bool EffectCommands::openExample(const QString& path) {
-    if (!readEffect(path, QStringLiteral("Minta megnyitása")))
+    if (!mayDiscard() || !readEffect(path, QStringLiteral("Minta megnyitása")))
         return false;
     m_module.effectPath.clear();
     m_exampleName = path.mid(path.lastIndexOf(u'/') + 1);
+    m_changes->markClean();
     updateCaption();
     return true;
 }
 
-void EffectCommands::save() {
-    if (m_module.effectPath.isEmpty()) {
-        saveAs();
-        return;
-    }
-    writeEffectFile(m_module.effectPath);
+bool EffectCommands::save() {
+    if (m_module.effectPath.isEmpty())
+        return saveAs();
+    if (!writeEffectFile(m_module.effectPath))
+        return false;
+    m_changes->markClean();
+    emit fileUsed(m_module.effectPath);
+    return true;
 }
 
-void EffectCommands::saveAs() {
+bool EffectCommands::saveAs() {
     const std::optional<QString> chosen = m_chooser->getSaveFileName();
     if (!chosen || chosen->isEmpty())
-        return;
+        return false;
     // The current file is the one actually written, so that a later Save goes to the same file.
     const QString fileName = saveAsFileName(*chosen);
     if (QFileInfo::exists(fileName) && !m_chooser->confirmReplace(fileName))
-        return;
+        return false;
     if (!writeEffectFile(fileName))
-        return;
+        return false;
     m_module.effectPath = fileName;
     m_exampleName.clear();
+    m_changes->markClean();
     updateCaption();
+    emit fileUsed(fileName);
+    return true;
+}
+
+void EffectCommands::newEffect() {
+    if (!mayDiscard())
+        return;
+    const auto clear = [this] {
+        for (int step = 1; step <= StepCount; ++step) {
+            for (int channel = 1; channel <= ChannelCount; ++channel)
+                m_boxes.setChannelBox(step, channel, 0);
+            m_boxes.setEnableBox(step, 0);
+        }
+        // Through the bar's change handler, as a click would; the interval follows in any case.
+        m_speedBar.setValue(Sequencer::StartInterval);
+        m_sequencer.timer().setInterval(m_speedBar.value());
+    };
+    if (m_history)
+        m_history->recordWholeEffect(QStringLiteral("Új"), clear);
+    else
+        clear();
+    m_module.effectPath.clear();
+    m_exampleName.clear();
+    m_changes->markClean();
+    updateCaption();
+}
+
+bool EffectCommands::mayDiscard() {
+    if (!m_changes->isModified())
+        return true;
+    switch (m_question->ask()) {
+    case SaveQuestion::Answer::Save:
+        return save();
+    case SaveQuestion::Answer::Discard:
+        return true;
+    case SaveQuestion::Answer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void EffectCommands::updateCaption() {
     const QString& path = m_module.effectPath;
-    if (path.isEmpty() && m_exampleName.isEmpty())
-        return;
+    QString caption = m_title;
     const QString name = path.isEmpty() ? m_exampleName : path.mid(path.lastIndexOf(u'/') + 1);
-    m_window.setWindowTitle(m_title + QString(11, u' ') + name);
+    if (!name.isEmpty())
+        caption += QString(11, u' ') + name;
+    if (m_changes->isModified())
+        caption += u'*';
+    m_window.setWindowTitle(caption);
 }
 
 QString EffectCommands::saveAsFileName(const QString& chosen) {

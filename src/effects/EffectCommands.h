@@ -5,6 +5,8 @@
 
 class EditHistory;
 class FileChooser;
+class SaveQuestion;
+class UnsavedChanges;
 class QAbstractSlider;
 class QWidget;
 class Sequencer;
@@ -14,7 +16,8 @@ struct Module1;
 // Open, Save and Save As of the File menu, and the caption that names the current file. None of
 // them stops, starts or rewinds playback: a running sequence plays an opened effect from its next
 // tick on. A file is either applied whole or not at all, and a save replaces the file on disk only
-// once it has been written completely.
+// once it has been written completely. Open, New and anything else that would drop unsaved changes
+// asks first (mayDiscard).
 class EffectCommands : public QObject {
     Q_OBJECT
 public:
@@ -22,22 +25,34 @@ public:
     // stores the speed.
     EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
                    Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
-                   QObject* parent = nullptr);
+                   SaveQuestion& question, QObject* parent = nullptr);
 
     void setChooser(FileChooser& chooser) { m_chooser = &chooser; }
     // With a history, putting an opened effect into the window is one undo step.
     void setHistory(EditHistory& history) { m_history = &history; }
+    void setQuestion(SaveQuestion& question) { m_question = &question; }
 
     void open();   // EffBe
-    void save();   // Effki2
-    void saveAs(); // Effki
+    bool save();   // Effki2; true when the file was written
+    bool saveAs(); // Effki; false also when cancelled
+    void newEffect();
 
     // Opens one of the examples like Open, but never makes it the current file: the caption
     // names it, and Save asks for a name as Save As does.
     bool openExample(const QString& path);
-    // For a new, empty effect: the caption no longer names the example.
-    void forgetExample() { m_exampleName.clear(); }
 
+    // Opens path without a file box, after the question; for the command line and the recent
+    // files. Returns whether the file is in.
+    bool openFile(const QString& path);
+
+    // True when nothing unsaved would be lost: no changes, or the user saved them (and the save
+    // succeeded) or chose to discard them. False leaves everything as it was.
+    bool mayDiscard();
+
+    UnsavedChanges& changes() { return *m_changes; }
+
+    // The caption: the title, the file name (or the open example's) when there is one, and "*"
+    // while there are unsaved changes.
     void updateCaption();
 
     // The file Save As writes for a chosen name: the name itself when it ends in "eff" (case
@@ -47,8 +62,11 @@ public:
 signals:
     // A Hungarian message for the user; whatever failed has changed nothing.
     void failed(const QString& message);
+    // A file was opened or written under this path.
+    void fileUsed(const QString& path);
 
 private:
+    bool readAndUse(const QString& path);
     bool readEffect(const QString& path, const QString& undoText);
     bool writeEffectFile(const QString& path);
 
@@ -61,4 +79,6 @@ private:
     FileChooser* m_chooser;
     EditHistory* m_history = nullptr;
     QString m_exampleName; // shown in the caption while an example is open
+    SaveQuestion* m_question;
+    UnsavedChanges* m_changes;
 };

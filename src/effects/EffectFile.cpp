@@ -37,7 +37,8 @@ QString shownText(QByteArrayView text) {
     return shown;
 }
 
-// Lines end in CR LF, LF or a lone CR. A last line without an end still counts.
+// Lines end in CR LF, LF or a lone CR; CR CR LF, left by a second LF to CR LF conversion, is one
+// line end too. A last line without an end still counts.
 QList<QByteArrayView> firstLines(const QByteArray& bytes, int count) {
     QList<QByteArrayView> lines;
     const qsizetype size = bytes.size();
@@ -47,7 +48,9 @@ QList<QByteArrayView> firstLines(const QByteArray& bytes, int count) {
         while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
             ++end;
         lines.append(QByteArrayView(bytes.constData() + start, end - start));
-        if (end + 1 < size && bytes[end] == '\r' && bytes[end + 1] == '\n')
+        if (end + 2 < size && bytes[end] == '\r' && bytes[end + 1] == '\r' && bytes[end + 2] == '\n')
+            start = end + 3;
+        else if (end + 1 < size && bytes[end] == '\r' && bytes[end + 1] == '\n')
             start = end + 2;
         else
             start = end + 1;

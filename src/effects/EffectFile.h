@@ -43,7 +43,7 @@ struct EffectParseResult {
 QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Module1& module);
 
 // Checks the whole file and touches nothing; fileName only goes into the error text. Lines may
-// end in CR LF, LF or CR, and only the first 24 are looked at.
+// end in CR LF, LF, CR or CR CR LF, and only the first 24 are looked at.
 EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName);
 
 // Reads at most MaxEffectFileSize + 1 bytes of the file, so that an oversized one is caught by

@@ -174,9 +174,21 @@ void EditMenus::buildExamplesMenu() {
     auto* fileMenu = m_window.menuBar()->findChild<QMenu*>(QStringLiteral("menü2"));
     if (!fileMenu)
         return;
-    fileMenu->addSeparator();
-    m_examplesMenu = fileMenu->addMenu(QStringLiteral("Minták"));
+    m_examplesMenu = new QMenu(QStringLiteral("Minták"), fileMenu);
     m_examplesMenu->setObjectName(QStringLiteral("examplesMenu"));
+    // Beside the recent files, before the separator that sets Kilépés apart, when those exist.
+    const QList<QAction*> entries = fileMenu->actions();
+    QAction* before = nullptr;
+    for (int i = 0; i + 1 < entries.size(); ++i) {
+        if (entries[i]->menu() && entries[i]->menu()->objectName() == QLatin1String("legutobbi"))
+            before = entries[i + 1];
+    }
+    if (before) {
+        fileMenu->insertMenu(before, m_examplesMenu);
+    } else {
+        fileMenu->addSeparator();
+        fileMenu->addMenu(m_examplesMenu);
+    }
     const QList<ExampleLibrary::Example> examples = ExampleLibrary::examples();
     if (examples.isEmpty())
         addHeading(m_examplesMenu, QStringLiteral("Nincs telepített minta"));

@@ -3,9 +3,13 @@
 #include "AppIcon.h"
 #include "Dialog.h"
 #include "EditMenus.h"
+#include "FileMenu.h"
 #include "MonitorDelegate.h"
+#include "SpeedEntry.h"
 #include "TaskbarHint.h"
 #include "Twips.h"
+#include "WindowKeys.h"
+#include "effects/UnsavedChanges.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -74,11 +78,16 @@ Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
 
     buildStepRows(client);
     buildRunColumn(client);
-    m_effects =
-        new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser, this);
+    m_effects = new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser,
+                                   m_saveQuestion, this);
     connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
     buildMenus();
+    watchForChanges();
+    new FileMenu(*this, *findChild<QMenu*>(QStringLiteral("menü2")), *m_effects);
     m_editMenus = new EditMenus(*this, *m_effects); // its menus come after the original ones
+    new WindowKeys(*this, *m_startStop, *m_vscroll1);
+    auto* speedEntry = new SpeedEntry(*m_vscroll1, client);
+    speedEntry->setGeometry(twipsRect(6240, 7710, 1350, 330)); // below the speed bar, in free space
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_normalPalette = m_enable[0]->palette();
@@ -150,6 +159,9 @@ void Form1::buildRunColumn(QWidget* client) {
     m_list1->setUniformItemSizes(true);
     m_list1->setItemDelegate(new MonitorDelegate(m_list1));
     m_list1->setAccessibleName(QStringLiteral("Kimenetek"));
+    // A display only: a clicked line must not stay highlighted through the following steps.
+    m_list1->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list1->setFocusPolicy(Qt::NoFocus);
 
     m_startStop = new QPushButton(QStringLiteral("START"), client);
     m_startStop->setObjectName(QStringLiteral("Start_Stop"));
@@ -190,6 +202,18 @@ void Form1::buildMenus() {
     QAction* dorn = aboutMenu->addAction(QStringLiteral("Dorn és Kalmo"));
     dorn->setObjectName(QStringLiteral("dorn"));
     connect(dorn, &QAction::triggered, this, &Form1::dorn_Click);
+}
+
+// Every edit of the effect, by the user or by a command, lets the unsaved-changes mark look again.
+void Form1::watchForChanges() {
+    UnsavedChanges* changes = &m_effects->changes();
+    for (const auto& row : m_check) {
+        for (QCheckBox* box : row)
+            connect(box, &QCheckBox::stateChanged, changes, &UnsavedChanges::recheck);
+    }
+    for (QCheckBox* box : m_enable)
+        connect(box, &QCheckBox::stateChanged, changes, &UnsavedChanges::recheck);
+    connect(m_vscroll1, &QScrollBar::valueChanged, changes, &UnsavedChanges::recheck);
 }
 
 void Form1::load() {
@@ -291,6 +315,10 @@ void Form1::showEvent(QShowEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (!m_effects->mayDiscard()) {
+        event->ignore(); // Mégse, or the save failed: everything stays, playback included
+        return;
+    }
     // Closing the window ends playback with it; the port keeps its last values.
     m_engine.halt();
     if (m_portMessage)

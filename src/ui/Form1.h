@@ -3,6 +3,7 @@
 #include "Dialog.h"
 #include "effects/DialogFileChooser.h"
 #include "effects/EffectCommands.h"
+#include "effects/MessageBoxSaveQuestion.h"
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
 #include "output/StepPattern.h"
@@ -63,6 +64,8 @@ public:
     // The File menu asks for names through Qt's file dialog unless given another chooser, which
     // must then outlive the window or be replaced first.
     void setFileChooser(FileChooser& chooser) { m_effects->setChooser(chooser); }
+    // Likewise the question about unsaved changes.
+    void setSaveQuestion(SaveQuestion& question) { m_effects->setQuestion(question); }
 
     // Event handlers, public so that tests can drive them like the user does.
     void Start_Stop_Click();
@@ -77,6 +80,7 @@ private:
     void buildStepRows(QWidget* client);
     void buildRunColumn(QWidget* client);
     void buildMenus();
+    void watchForChanges();
     void load();
     void showPortFailure(const QString& message);
     void showFileFailure(const QString& message);
@@ -100,6 +104,7 @@ private:
     QPointer<Dialog> m_about;
     QPointer<QMessageBox> m_portMessage;
     DialogFileChooser m_dialogChooser{this};
+    MessageBoxSaveQuestion m_saveQuestion{this, Title};
     EffectCommands* m_effects = nullptr;
     QPointer<QMessageBox> m_fileMessage;
     EditMenus* m_editMenus = nullptr;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "SaveQuestion.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// The real question: a modal message box with Mentés, Elvetés and Mégse; Escape and the close
+// box answer Mégse. The box runs its own event loop, so playback goes on while it is open.
+class MessageBoxSaveQuestion : public SaveQuestion {
+public:
+    MessageBoxSaveQuestion(QWidget* parent, const QString& title);
+
+    Answer ask() override;
+
+private:
+    QPointer<QWidget> m_parent;
+    QString m_title;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class QAbstractSlider;
+class StepPattern;
+
+// Whether the effect in the window (channel boxes, enable boxes, speed bar) differs from the one
+// last opened or saved, or from the start-up state. It compares content, not edits: changing a
+// box back, by hand or by undo, clears the mark again.
+class UnsavedChanges : public QObject {
+    Q_OBJECT
+public:
+    UnsavedChanges(const StepPattern& boxes, const QAbstractSlider& speedBar, QObject* parent = nullptr);
+
+    bool isModified() const { return m_modified; }
+
+    // The effect as it is now becomes the saved one.
+    void markClean();
+
+    // Compares again; to be called after every change of a box or of the speed.
+    void recheck();
+
+signals:
+    void modifiedChanged(bool modified);
+
+private:
+    QByteArray snapshot() const;
+
+    const StepPattern& m_boxes;
+    const QAbstractSlider& m_speedBar;
+    QByteArray m_clean;
+    bool m_modified = false;
+};

@@ -1,0 +1,125 @@
+#include "CommandLine.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace {
+
+// Options of QApplication itself that take a value; they are handed on untouched.
+const QStringList QtValueOptions = {QStringLiteral("-platform"), QStringLiteral("-display"),
+                                    QStringLiteral("-style"), QStringLiteral("-qwindowgeometry")};
+
+QStringList withoutQtOptions(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (i > 0 && QtValueOptions.contains(arguments[i])) {
+            ++i; // and its value
+            continue;
+        }
+        kept << arguments[i];
+    }
+    return kept;
+}
+
+// QCommandLineParser reports in English, before any translation could be loaded.
+QString hungarian(const QString& error) {
+    static const struct {
+        const char* pattern;
+        const char* text;
+    } known[] = {
+        {"^Unknown option '(.*)'\\.$", "ismeretlen kapcsoló: %1"},
+        {"^Unknown options: (.*)\\.$", "ismeretlen kapcsolók: %1"},
+        {"^Missing value after '(.*)'\\.$", "hiányzik az érték ez után: %1"},
+        {"^Unexpected value after '(.*)'\\.$", "nem vár értéket: %1"},
+    };
+    for (const auto& entry : known) {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QString::fromLatin1(entry.pattern)).match(error);
+        if (match.hasMatch())
+            return QString::fromUtf8(entry.text).arg(match.captured(1));
+    }
+    return error;
+}
+
+void print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+CommandLine::CommandLine()
+    : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Kiírja ezt a súgót, és kilép.")),
+      m_version({QStringLiteral("v"), QStringLiteral("version")},
+                QStringLiteral("Kiírja a program változatát, és kilép.")) {
+    m_parser.setApplicationDescription(
+        QStringLiteral("KTR (zorvány): futófény-szerkesztő és -lejátszó a PC párhuzamos portjára."));
+    m_parser.addOption(m_help);
+    m_parser.addOption(m_version);
+    m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"),
+                                   QStringLiteral("Induláskor megnyitandó effektfájl."),
+                                   QStringLiteral("[FÁJL.eff]"));
+}
+
+QStringList CommandLine::arguments(int argc, char* argv[]) {
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+bool CommandLine::parse(const QStringList& arguments) {
+    const QStringList args = withoutQtOptions(arguments);
+    if (!m_parser.parse(args)) {
+        print(stderr, QStringLiteral("ktr: %1\nA kapcsolók listája: ktr --help\n")
+                          .arg(hungarian(m_parser.errorText())));
+        m_exitCode = 2;
+        return false;
+    }
+    if (m_parser.isSet(m_help)) {
+        print(stdout, helpText());
+        m_exitCode = 0;
+        return false;
+    }
+    if (m_parser.isSet(m_version)) {
+        print(stdout, QStringLiteral("ktr %1\n").arg(QString::fromLatin1(KTR_VERSION)));
+        m_exitCode = 0;
+        return false;
+    }
+    const QStringList files = m_parser.positionalArguments();
+    if (files.size() > 1) {
+        print(stderr, QStringLiteral("ktr: egyszerre csak egy effektfájl nyitható meg.\n"));
+        m_exitCode = 2;
+        return false;
+    }
+    if (!files.isEmpty())
+        m_file = QFileInfo(files.constFirst()).absoluteFilePath();
+    return true;
+}
+
+// Qt's own help text, with its headings in Hungarian and the program's name in the usage line.
+QString CommandLine::helpText() const {
+    QString text = m_parser.helpText();
+    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("ktr"));
+    text.replace(QStringLiteral("Usage:"), QStringLiteral("Használat:"));
+    text.replace(QStringLiteral("[options]"), QStringLiteral("[kapcsolók]"));
+    text.replace(QStringLiteral("Options:"), QStringLiteral("Kapcsolók:"));
+    text.replace(QStringLiteral("Arguments:"), QStringLiteral("Argumentumok:"));
+    return text;
+}
+
+bool CommandLine::hasDisplay(const QStringList& arguments) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    }
+    return arguments.contains(QStringLiteral("-platform")) || arguments.contains(QStringLiteral("-display"));
+}
+
+QString CommandLine::noDisplayMessage() {
+    return QStringLiteral("ktr: nincs grafikus kijelző (a DISPLAY és a WAYLAND_DISPLAY sincs beállítva), "
+                          "az ablak nem nyitható meg.\n");
+}

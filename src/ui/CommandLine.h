@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+// The program's command line, read before any QApplication exists so that --help, --version and
+// a mistake in the options need no display. Qt's own -platform/-display/-style options pass
+// through to the application.
+class CommandLine {
+public:
+    CommandLine();
+
+    // Parses the arguments (argv[0] included). False when the program is to end at once: after
+    // --help or --version (printed to stdout, exitCode() 0) or a mistake (a Hungarian line on
+    // stderr, exitCode() 2).
+    bool parse(const QStringList& arguments);
+    int exitCode() const { return m_exitCode; }
+
+    // The effect file named on the command line, absolute; empty when none.
+    QString file() const { return m_file; }
+
+    // For options added elsewhere: set them up before parse(), read them after.
+    QCommandLineParser& parser() { return m_parser; }
+
+    // Whether a window can be shown at all: a display, a Wayland socket or a Qt platform named.
+    static bool hasDisplay(const QStringList& arguments);
+    static QString noDisplayMessage();
+
+    static QStringList arguments(int argc, char* argv[]);
+
+private:
+    QString helpText() const;
+
+    QCommandLineParser m_parser;
+    QCommandLineOption m_help;
+    QCommandLineOption m_version;
+    QString m_file;
+    int m_exitCode = 0;
+};
