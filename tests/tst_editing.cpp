@@ -268,7 +268,7 @@ void EditingTest::contextMenusOfRowsAndColumns() {
 void EditingTest::editMenuActsOnTheFocusedStep() {
     Window w;
     const QList<QAction*> top = w.form.menuBar()->actions();
-    QCOMPARE(top.last()->text(), QStringLiteral("Szerkesztés"));
+    QCOMPARE(top.last()->text(), QStringLiteral("&Szerkesztés"));
     QCOMPARE(w.edit().undoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
     QCOMPARE(w.edit().redoAction()->shortcuts(),
              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),

@@ -115,7 +115,7 @@ void EditMenus::watchBoxes() {
 }
 
 void EditMenus::buildEditMenu() {
-    m_editMenu = m_window.menuBar()->addMenu(QStringLiteral("Szerkesztés"));
+    m_editMenu = m_window.menuBar()->addMenu(QStringLiteral("&Szerkesztés"));
     m_editMenu->setObjectName(QStringLiteral("editMenu"));
     QUndoStack& stack = m_history->stack();
 
