@@ -99,7 +99,8 @@ void OlaDmxPort::Shared::run() {
             }
         }
         const auto wakeAt = client ? lastSend + RepeatInterval : nextConnect;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - Clock::now()).count();
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - Clock::now()).count();
         pollfd fd{wakeFd, POLLIN, 0};
         if (::poll(&fd, 1, static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000))) > 0) {
             std::uint64_t count;

@@ -88,12 +88,14 @@ void OutputChoice::save(QSettings& settings) const {
 }
 
 OutputChoice OutputChoice::loadSaved() {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"), QStringLiteral("ktr"));
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"),
+                       QStringLiteral("ktr"));
     return load(settings);
 }
 
 void OutputChoice::saveAsDefault() const {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"), QStringLiteral("ktr"));
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"),
+                       QStringLiteral("ktr"));
     save(settings);
 }
 
@@ -149,7 +151,8 @@ bool OutputChoice::applyOlaPortOption(const QString& value, QString* error) {
     const auto port = number(value, 1, 65535);
     if (!port) {
         if (error)
-            *error = QStringLiteral("Az --ola-port értéke 1 és 65535 közötti portszám legyen, nem „%1”.").arg(value);
+            *error = QStringLiteral("Az --ola-port értéke 1 és 65535 közötti portszám legyen, nem „%1”.")
+                         .arg(value);
         return false;
     }
     olaPort = *port;
@@ -175,7 +178,7 @@ std::optional<OutputChoice> OutputChoice::fromArguments(const QStringList& argum
                 continue;
             }
             const bool ok = option == QLatin1String("--output") ? choice.applyOutputOption(value, error)
-                                                                 : choice.applyOlaPortOption(value, error);
+                                                                : choice.applyOlaPortOption(value, error);
             if (!ok)
                 return std::nullopt;
             break;
@@ -186,7 +189,8 @@ std::optional<OutputChoice> OutputChoice::fromArguments(const QStringList& argum
 
 QStringList OutputChoice::parportDevices() {
     QStringList devices;
-    for (const QString& name : QDir(QStringLiteral("/dev")).entryList({QStringLiteral("parport*")}, QDir::System))
+    for (const QString& name :
+         QDir(QStringLiteral("/dev")).entryList({QStringLiteral("parport*")}, QDir::System))
         devices.append(QStringLiteral("/dev/") + name);
     QCollator collator;
     collator.setNumericMode(true);
