@@ -3,8 +3,10 @@
 #include "AppIcon.h"
 #include "Dialog.h"
 #include "MonitorDelegate.h"
+#include "OutputMenu.h"
 #include "TaskbarHint.h"
 #include "Twips.h"
+#include "output/OutputRouter.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -76,6 +78,8 @@ Form1::Form1(Port& port, QWidget* parent)
         new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser, this);
     connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
     buildMenus();
+    if (auto* router = dynamic_cast<OutputRouter*>(&port))
+        menuBar()->addMenu(new OutputMenu(*router, this));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_normalPalette = m_enable[0]->palette();
