@@ -26,6 +26,11 @@ void OutputRouter::choose(const OutputChoice& choice, std::unique_ptr<Port> back
     }
 }
 
+bool OutputRouter::choicePending() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_pending != nullptr;
+}
+
 bool OutputRouter::failing() const {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_backend->failing();

@@ -21,6 +21,8 @@ public:
     // Makes choice the output from the next START on. Any thread.
     void choose(const OutputChoice& choice);
     void choose(const OutputChoice& choice, std::unique_ptr<Port> backend);
+    // Whether START has taken up the last choice; failing() is about the output in use.
+    bool choicePending() const;
 
     bool failing() const override;
     bool latchesFailures() const override;
@@ -32,7 +34,7 @@ protected:
 
 private:
     mutable std::mutex m_lock; // guards the pending choice and the swap, never held by write()
-    OutputChoice m_choice;
+    OutputChoice m_choice;     // the last one chosen
     std::unique_ptr<Port> m_pending;
     std::unique_ptr<Port> m_backend;
 };

@@ -27,7 +27,7 @@ void OutputMenu::refresh() {
     m_group = new QActionGroup(this);
     m_group->setExclusive(true);
     const OutputChoice current = m_router.choice();
-    const bool failing = m_router.failing();
+    const bool failing = !m_router.choicePending() && m_router.failing();
     const auto add = [&](const QString& text, bool checked) {
         QAction* action = addAction(failing && checked ? text + Unavailable : text);
         action->setCheckable(true);
