@@ -25,6 +25,7 @@ public:
     void pause();  // SIGSTOP
     void resume(); // SIGCONT
     int port() const { return m_port; }
+    qint64 pid() const { return m_olad.processId(); }
 
 private:
     QTemporaryDir m_config;

@@ -41,6 +41,7 @@ struct OlaDmxPort::Shared {
     std::atomic<std::uint32_t> latest{0};
     std::atomic<int> state{Connecting};
     std::atomic<bool> stop{false};
+    std::atomic<bool> wakePending{false}; // a wake-up is on its way: back-to-back writes skip theirs
     std::promise<void> finished;
 
     ~Shared() {
@@ -84,6 +85,7 @@ void OlaDmxPort::Shared::run() {
                 nextConnect = now + ReconnectInterval;
             }
         }
+        wakePending = false;
         const std::uint32_t pair = latest.load();
         if (client && pair != 0 && (pair != sent || now - lastSend >= RepeatInterval)) {
             const Frame dmx = frame(quint8(pair >> 8), quint8(pair), address, level);
@@ -179,7 +181,8 @@ bool OlaDmxPort::write(int address, quint8 value) {
         // Never 0, which means "nothing published yet".
         const std::uint32_t generation = (count & 0xFFFF) ? count & 0xFFFF : 1;
         m_shared->latest.store(generation << 16 | std::uint32_t(m_data) << 8 | value);
-        m_shared->wake();
+        if (!m_shared->wakePending.exchange(true))
+            m_shared->wake();
     }
     return !failing() || fail(m_message);
 }
