@@ -199,6 +199,7 @@ void OutputChoiceTest::menuOnTheWindow() {
     QCOMPARE(OutputChoice::loadSaved().kind, OutputChoice::Kind::Screen);
     window.Start_Stop_Click(); // the next START plays to the screen only
     QVERIFY(!router.failing());
+    menu->refresh();
     QCOMPARE(entries(menu).first(), QStringLiteral("Párhuzamos port (/dev/parport0)"));
 }
 

@@ -66,13 +66,18 @@ void OutputMenu::choose(const OutputChoice& choice) {
     if (choice != m_router.choice())
         m_router.choose(choice);
     choice.saveAsDefault();
-    refresh();
+    refreshLater();
+}
+
+// Not while one of the entries is still being triggered: refresh() replaces them.
+void OutputMenu::refreshLater() {
+    QMetaObject::invokeMethod(this, &OutputMenu::refresh, Qt::QueuedConnection);
 }
 
 void OutputMenu::askForDmx() {
     // Until OK the old choice stays, check mark included. Not modal to the application's event
     // loop: the dialog is opened, not executed, so playback is never held up by it.
-    refresh();
+    refreshLater();
     if (!m_olaDialog) {
         m_olaDialog = new OlaSettingsDialog(m_router.choice(), parentWidget());
         m_olaDialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -24,6 +24,7 @@ public:
 
 private:
     void choose(const OutputChoice& choice);
+    void refreshLater();
     void askForDmx();
 
     OutputRouter& m_router;
