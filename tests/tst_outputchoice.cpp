@@ -41,6 +41,7 @@ private slots:
     void newChoiceTakenUpAtNextStart();
     void menuOnTheWindow();
     void screenOnlyNeverReports();
+    void missingOtherDeviceIsNotTheFirstPort();
 };
 
 void OutputChoiceTest::commandLine_data() {
@@ -215,6 +216,16 @@ void OutputChoiceTest::screenOnlyNeverReports() {
         window.sequencer().tick();
     QVERIFY(!window.portMessage());
     QVERIFY(!router.failing());
+}
+
+// Direct I/O on 0x378 stands in for /dev/parport0 only; any other device missing is told as such.
+void OutputChoiceTest::missingOtherDeviceIsNotTheFirstPort() {
+    QString error;
+    const auto choice = OutputChoice::fromArguments({"ktr", "--output", "parport:parport97"}, &error);
+    QVERIFY(choice);
+    const std::unique_ptr<Port> port = choice->createPort();
+    QVERIFY(!port->portOut(888, 0));
+    QVERIFY(port->errorMessage().contains(QStringLiteral("/dev/parport97")));
 }
 
 QTEST_MAIN(OutputChoiceTest)
