@@ -101,7 +101,7 @@ void OlaDmxPort::Shared::run() {
                 client.reset();
                 state = Failed;
                 nextConnect = Clock::now() + ReconnectInterval;
-                continue; // try again at once: olad may have been restarted already
+                continue;
             }
         }
         const auto wakeAt = client ? lastSend + RepeatInterval : nextConnect;
