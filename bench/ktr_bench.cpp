@@ -11,6 +11,7 @@
 //
 // --player measures the headless player (ktr --play) instead: in this process under a
 // QCoreApplication, and the real program as a child for its memory and start-up.
+//   ktr_bench --dmx      DMX through a throwaway olad of its own instead
 
 #include "editing/EditHistory.h"
 #include "output/Port.h"
@@ -20,6 +21,11 @@
 #include "sequencer/IntervalTimer.h"
 #include "ui/EditMenus.h"
 #include "ui/Form1.h"
+
+#ifdef KTR_BENCH_DMX
+#include "OlaTestServer.h"
+#include "output/OlaDmxPort.h"
+#endif
 
 #include <QApplication>
 #include <QBuffer>
@@ -681,6 +687,80 @@ int playerBench(int argc, char* argv[], double mainEntryMs, double scale) {
     childProgram(5.0);
     return 0;
 }
+#ifdef KTR_BENCH_DMX
+double processCpuSeconds(qint64 pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t close = content.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    const char* p = content.c_str() + close + 2;
+    unsigned long long ticks = 0;
+    for (int field = 3; field <= 15 && p; ++field) {
+        if (field == 14 || field == 15)
+            ticks += std::strtoull(p, nullptr, 10);
+        p = std::strchr(p, ' ');
+        if (p)
+            ++p;
+    }
+    return double(ticks) / sysconf(_SC_CLK_TCK);
+}
+
+// The window playing to a DMX port, with olad reading the frames back.
+int dmxBench() {
+    OlaTestServer olad;
+    if (!olad.start()) {
+        std::printf("dmx: olad did not start\n");
+        return 1;
+    }
+    OlaDmxPort port(1, 1, 255, olad.port());
+    Form1 window(port);
+    window.show();
+    setupPattern(window);
+    window.sequencer().timer().stop();
+    auto reader = std::make_unique<OlaFrameReader>();
+    if (!reader->open(olad.port(), 1)) {
+        std::printf("dmx: could not read back from olad\n");
+        return 1;
+    }
+    window.Start_Stop_Click();
+    reader->waitForFrames(1);
+
+    // Tick to frame read back, one tick at a time (the steps differ, so every tick is a new frame).
+    std::vector<double> latencies;
+    for (int i = 0; i < 1000; ++i) {
+        const std::size_t before = reader->frames().size();
+        const auto start = Clock::now();
+        window.sequencer().tick();
+        const auto frames = reader->waitForFrames(before + 1, std::chrono::seconds(2));
+        if (frames.size() > before)
+            latencies.push_back(
+                std::chrono::duration<double, std::micro>(frames[before].arrived - start).count());
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    std::printf("dmx: tick to frame read back from olad: p50 %.0f us  p99 %.0f us  (%zu of 1000 frames)\n",
+                percentile(latencies, 0.5), percentile(latencies, 0.99), latencies.size());
+    reader.reset();
+    std::printf("dmx: ");
+    tickCost(window);
+
+    // Playing at 2 ms on the real timer: this process (window, tick, sender) and olad.
+    setSpeed(window, 2);
+    const double cpu0 = cpuSeconds();
+    const double olad0 = processCpuSeconds(olad.pid());
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop loop;
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double seconds = wall.elapsed() / 1e3;
+    std::printf("dmx: playing at 2 ms: ktr cpu %.2f %% of one core, olad %.2f %%\n",
+                100.0 * (cpuSeconds() - cpu0) / seconds,
+                100.0 * (processCpuSeconds(olad.pid()) - olad0) / seconds);
+    return 0;
+}
+#endif
 
 } // namespace
 
@@ -718,6 +798,12 @@ int main(int argc, char* argv[]) {
         engineRows(scale);
         return 0;
     }
+#ifdef KTR_BENCH_DMX
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--dmx"))
+            return dmxBench();
+    }
+#endif
     TimestampPort port;
     Form1 window(port);
     window.show();

@@ -1,4 +1,4 @@
-#include "output/SystemPort.h"
+#include "output/OutputRouter.h"
 #include "player/PlayerMain.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
@@ -18,6 +18,13 @@ int main(int argc, char* argv[]) {
     CommandLine commandLine;
     if (!commandLine.parse(arguments))
         return commandLine.exitCode();
+    // --output and --ola-port, for this run only; checked before any window opens.
+    OutputChoice output = OutputChoice::loadSaved();
+    QString outputError;
+    if (!commandLine.applyOutputOptions(output, &outputError)) {
+        std::fprintf(stderr, "ktr: %s\n", outputError.toLocal8Bit().constData());
+        return 2;
+    }
     if (!CommandLine::hasDisplay(arguments)) {
         std::fputs(CommandLine::noDisplayMessage().toLocal8Bit().constData(), stderr);
         return 1;
@@ -32,7 +39,7 @@ int main(int argc, char* argv[]) {
     if (qtTexts.load(QStringLiteral("qtbase_hu"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
 
-    SystemPort port;
+    OutputRouter port(output);
     Form1 window(port, EngineThreading::Thread);
     window.show();
     // As Open would: a bad file gets its message and the window stays empty.

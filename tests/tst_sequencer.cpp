@@ -68,7 +68,7 @@ private slots:
     void editWhilePlayingShowsAtTheNextPlay();
     void disabledStepKeepsItsChannels();
     void speedChange();
-    void portFailureReportedOncePerStart();
+    void portFailureReportedOncePerRun();
 };
 
 void SequencerTest::playback_data() {
@@ -232,7 +232,7 @@ void SequencerTest::speedChange() {
     QCOMPARE(rig.sequencer.timer().interval(), 800);
 }
 
-void SequencerTest::portFailureReportedOncePerStart() {
+void SequencerTest::portFailureReportedOncePerRun() {
     Rig rig;
     QSignalSpy failures(&rig.sequencer, &Sequencer::portFailed);
     rig.port.setFault(QStringLiteral("nincs port"));
@@ -248,7 +248,14 @@ void SequencerTest::portFailureReportedOncePerStart() {
     QCOMPARE(rig.boxes.monitorLines.size(), 6);
     QVERIFY(rig.port.writes.isEmpty());
 
-    // The next START tries again; with the fault gone the port is written once more.
+    // A later START tries again but does not tell the same failure twice.
+    rig.sequencer.startStop();
+    const int retriesAtFault = rig.port.retries;
+    rig.sequencer.startStop();
+    QCOMPARE(rig.port.retries, retriesAtFault + 1);
+    QCOMPARE(failures.size(), 1);
+
+    // With the fault gone the port is written once more.
     rig.sequencer.startStop();
     rig.port.clearFault();
     const int retriesBefore = rig.port.retries;
@@ -259,11 +266,23 @@ void SequencerTest::portFailureReportedOncePerStart() {
     rig.sequencer.tick();
     QCOMPARE(rig.port.writes.size(), 4);
 
-    // A fault in the middle of a run is reported once more, then quiet again.
+    // A different fault in the middle of a run is reported, then quiet again.
     rig.port.setFault(QStringLiteral("EIO"));
     rig.sequencer.tick();
     rig.sequencer.tick();
     QCOMPARE(failures.size(), 2);
+
+    // A port that does not latch (it recovers by itself) is written on every tick; its failure
+    // is still told once.
+    rig.port.setLatching(false);
+    rig.port.setFault(QStringLiteral("EIO"));
+    rig.sequencer.startStop();
+    rig.sequencer.startStop();
+    rig.sequencer.tick();
+    rig.port.clearFault();
+    rig.sequencer.tick();
+    QCOMPARE(failures.size(), 2);
+    QCOMPARE(rig.port.writes.size(), 6);
 }
 
 QTEST_GUILESS_MAIN(SequencerTest)

@@ -17,11 +17,13 @@ bool Port::portOut(int address, quint8 value) {
         return false;
     if (write(address, value))
         return true;
-    m_failed = true;
+    if (latchesFailures())
+        m_failed = true;
     return false;
 }
 
 void Port::retry() {
+    starting();
     if (!m_failed)
         return;
     m_failed = false;

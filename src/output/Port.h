@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
+
 struct Module1;
 
 // The one place where the program touches hardware.
@@ -15,6 +17,10 @@ struct Module1;
 //   outputs keep the last values.
 // - After a failure the backend stays failed and writes nothing more (no repeated failing system
 //   calls on every tick) until retry(), which START calls; the next write then starts afresh.
+//   A backend that recovers by itself (DMX) says so in latchesFailures() and is written on.
+// - Threads: portOut() and retry() come from the one thread that plays (the tick and START),
+//   never from two at once; portOut() must be cheap and never block. failing() may be asked
+//   from any thread (the menu shows it).
 class Port {
 public:
     static constexpr int DataAddress = 888;
@@ -28,6 +34,10 @@ public:
     QString errorMessage() const { return m_message; }
     // START calls this: a port that failed is opened afresh at the next write.
     void retry();
+    // Whether the output is known not to reach its device right now.
+    virtual bool failing() const { return m_failed.load(std::memory_order_relaxed); }
+    // false: a failed write does not stop the next ones (the backend recovers by itself).
+    virtual bool latchesFailures() const { return true; }
 
 protected:
     // The backend's write; address is always DataAddress or ControlAddress here. On failure it
@@ -35,11 +45,13 @@ protected:
     virtual bool write(int address, quint8 value) = 0;
     // Called by retry() after a failure: drop whatever failed.
     virtual void reset() {}
+    // Called by retry() first, failed or not.
+    virtual void starting() {}
     bool fail(const QString& message);
 
 private:
     QString m_message;
-    bool m_failed = false;
+    std::atomic<bool> m_failed{false};
 };
 
 // Sends dataValue to dataPort, then controlValue to controlPort, keeping the byte copies in

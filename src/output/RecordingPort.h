@@ -13,6 +13,9 @@ public:
     // Makes every write fail from now on (until the fault is cleared and START retries).
     void setFault(const QString& message) { m_fault = message; }
     void clearFault() { m_fault.clear(); }
+    // false: like an output that reconnects by itself, a failure does not stop later writes.
+    void setLatching(bool latching) { m_latching = latching; }
+    bool latchesFailures() const override { return m_latching; }
 
     QList<Write> writes;
     int retries = 0; // how often a failed port was retried
@@ -23,4 +26,5 @@ protected:
 
 private:
     QString m_fault;
+    bool m_latching = true;
 };

@@ -12,7 +12,8 @@ SystemPort::~SystemPort() = default;
 bool SystemPort::write(int address, quint8 value) {
     if (!m_backend) {
 #if defined(__x86_64__) || defined(__i386__)
-        if (!QFileInfo::exists(m_device))
+        // 0x378 is the first port's address: another device that is missing is reported as such.
+        if (!QFileInfo::exists(m_device) && m_device == QLatin1String("/dev/parport0"))
             m_backend = std::make_unique<DirectIoPort>();
         else
 #endif

@@ -4,7 +4,8 @@
 
 #include <memory>
 
-// The port main() wires in: ppdev when the device node exists, else direct I/O on x86.
+// The port main() wires in: ppdev when the device node exists, else (for /dev/parport0 only)
+// direct I/O on x86.
 // The choice is made at the first write and made again after a failure, at the next START.
 class SystemPort : public Port {
 public:

@@ -58,7 +58,6 @@ void Sequencer::startStop() {
     running = 1;
     m_module.dataValue = 0;
     m_module.dataPort = Port::DataAddress;
-    m_portFaultReported = false;
     m_port.retry();
     sendToPort();
     currentStep = 0;
@@ -82,8 +81,11 @@ void Sequencer::playStep(int step) {
 }
 
 void Sequencer::sendToPort() {
-    if (writePorts(m_module, m_port) || m_portFaultReported)
+    if (writePorts(m_module, m_port))
         return;
-    m_portFaultReported = true;
-    emit portFailed(m_port.errorMessage());
+    const QString message = m_port.errorMessage();
+    if (m_reportedFailures.contains(message))
+        return;
+    m_reportedFailures.append(message);
+    emit portFailed(message);
 }

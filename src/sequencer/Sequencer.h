@@ -5,6 +5,7 @@
 
 #include "IntervalTimer.h"
 #include <QObject>
+#include <QStringList>
 
 #include <atomic>
 #include <optional>
@@ -43,7 +44,8 @@ public:
     std::optional<qint16> speed; // empty until the speed bar first changes; the window's thread only
 
 signals:
-    // The port could not be written. Emitted once per START, however many ticks fail after it.
+    // The port could not be written. Emitted once per distinct message in a program run, however
+    // many ticks and STARTs fail after it: the output's own state shows the rest.
     void portFailed(const QString& message);
 
 private:
@@ -57,5 +59,5 @@ private:
     Port& m_port;
     OutputMonitor m_monitor;
     IntervalTimer m_timer;
-    bool m_portFaultReported = false;
+    QStringList m_reportedFailures;
 };

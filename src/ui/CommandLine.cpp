@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "output/OutputChoice.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -54,11 +56,27 @@ void print(FILE* stream, const QString& text) {
 CommandLine::CommandLine()
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Kiírja ezt a súgót, és kilép.")),
       m_version({QStringLiteral("v"), QStringLiteral("version")},
-                QStringLiteral("Kiírja a program változatát, és kilép.")) {
+                QStringLiteral("Kiírja a program változatát, és kilép.")),
+      m_output(QStringLiteral("output"),
+               QStringLiteral("Kimenet erre a futásra (nem menti): parport[:ESZKÖZ], "
+                              "ola[:UNIVERZUM[:CÍM]] vagy screen."),
+               QStringLiteral("kimenet")),
+      m_olaPort(QStringLiteral("ola-port"), QStringLiteral("Az olad portja (alapérték: 9010)."),
+                QStringLiteral("port")),
+      m_play(QStringLiteral("play"),
+             QStringLiteral("Lejátssza a fájlt ablak és kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
+             QStringLiteral("FÁJL.eff")),
+      m_speed(QStringLiteral("speed"),
+              QStringLiteral("A --play mellett: a lépésköz ezredmásodpercben (2..800), a fájlé helyett."),
+              QStringLiteral("ms")) {
     m_parser.setApplicationDescription(
         QStringLiteral("KTR (zorvány): futófény-szerkesztő és -lejátszó a PC párhuzamos portjára."));
     m_parser.addOption(m_help);
     m_parser.addOption(m_version);
+    m_parser.addOption(m_output);
+    m_parser.addOption(m_olaPort);
+    m_parser.addOption(m_play);
+    m_parser.addOption(m_speed);
     m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"),
                                    QStringLiteral("Induláskor megnyitandó effektfájl."),
                                    QStringLiteral("[FÁJL.eff]"));
@@ -89,6 +107,11 @@ bool CommandLine::parse(const QStringList& arguments) {
         m_exitCode = 0;
         return false;
     }
+    if (m_parser.isSet(m_speed)) {
+        print(stderr, QStringLiteral("ktr: a --speed csak a --play mellett használható.\n"));
+        m_exitCode = 2;
+        return false;
+    }
     const QStringList files = m_parser.positionalArguments();
     if (files.size() > 1) {
         print(stderr, QStringLiteral("ktr: egyszerre csak egy effektfájl nyitható meg.\n"));
@@ -97,6 +120,16 @@ bool CommandLine::parse(const QStringList& arguments) {
     }
     if (!files.isEmpty())
         m_file = QFileInfo(files.constFirst()).absoluteFilePath();
+    return true;
+}
+
+bool CommandLine::applyOutputOptions(OutputChoice& choice, QString* error) const {
+    OutputChoice changed = choice;
+    if (m_parser.isSet(m_output) && !changed.applyOutputOption(m_parser.value(m_output), error))
+        return false;
+    if (m_parser.isSet(m_olaPort) && !changed.applyOlaPortOption(m_parser.value(m_olaPort), error))
+        return false;
+    choice = changed;
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+struct OutputChoice;
+
 // The program's command line, read before any QApplication exists so that --help, --version and
 // a mistake in the options need no display. Qt's own -platform/-display/-style options pass
 // through to the application.
@@ -20,6 +22,10 @@ public:
     // The effect file named on the command line, absolute; empty when none.
     QString file() const { return m_file; }
 
+    // Applies --output and --ola-port, if given, to choice. False with a Hungarian error when a
+    // value is malformed; choice is then unchanged.
+    bool applyOutputOptions(OutputChoice& choice, QString* error) const;
+
     // For options added elsewhere: set them up before parse(), read them after.
     QCommandLineParser& parser() { return m_parser; }
 
@@ -35,6 +41,12 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
     QCommandLineOption m_version;
+    QCommandLineOption m_output;
+    QCommandLineOption m_olaPort;
+    // The player's: main() hands a command line with --play to the player before this parser, so
+    // here they are only listed in the help, and --speed alone is a mistake.
+    QCommandLineOption m_play;
+    QCommandLineOption m_speed;
     QString m_file;
     int m_exitCode = 0;
 };

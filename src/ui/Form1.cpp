@@ -5,11 +5,13 @@
 #include "EditMenus.h"
 #include "FileMenu.h"
 #include "MonitorDelegate.h"
+#include "OutputMenu.h"
 #include "SpeedEntry.h"
 #include "TaskbarHint.h"
 #include "Twips.h"
 #include "WindowKeys.h"
 #include "effects/UnsavedChanges.h"
+#include "output/OutputRouter.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -84,6 +86,8 @@ Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
     buildMenus();
     watchForChanges();
     new FileMenu(*this, *findChild<QMenu*>(QStringLiteral("menü2")), *m_effects);
+    if (auto* router = dynamic_cast<OutputRouter*>(&port))
+        menuBar()->addMenu(new OutputMenu(*router, this));
     m_editMenus = new EditMenus(*this, *m_effects); // its menus come after the original ones
     new WindowKeys(*this, *m_startStop, *m_vscroll1);
     auto* speedEntry = new SpeedEntry(*m_vscroll1, client);
