@@ -1,3 +1,4 @@
+#include "OlaTestServer.h"
 #include "output/RecordingPort.h"
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerFile.h"
@@ -7,6 +8,7 @@
 
 #include <QBuffer>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -88,6 +90,7 @@ private slots:
     void liveStatusLine();
     void realProgramWithoutDisplay_data();
     void realProgramWithoutDisplay();
+    void realProgramPlaysToDmx();
 };
 
 void PlayerTest::playsLikeTheWindow_data() {
@@ -293,8 +296,9 @@ void PlayerTest::realProgramWithoutDisplay_data() {
     QTest::newRow("speed out of range")
         << good << (screen + QStringList{QStringLiteral("--speed"), QStringLiteral("900")}) << 2 << QString()
         << QStringLiteral("--speed");
-    QTest::newRow("DMX") << good << QStringList{QStringLiteral("--output"), QStringLiteral("ola")} << 2
-                         << QString() << QStringLiteral("DMX");
+    QTest::newRow("DMX address out of range")
+        << good << QStringList{QStringLiteral("--output"), QStringLiteral("ola:1:600")} << 2 << QString()
+        << QStringLiteral("DMX-cím");
 }
 
 void PlayerTest::realProgramWithoutDisplay() {
@@ -325,6 +329,43 @@ void PlayerTest::realProgramWithoutDisplay() {
     QVERIFY(QString::fromUtf8(ktr.readAllStandardOutput()).contains(stdoutText));
     const QString errors = QString::fromUtf8(ktr.readAllStandardError());
     QVERIFY2(stderrText.isEmpty() ? errors.isEmpty() : errors.contains(stderrText), qPrintable(errors));
+}
+
+// The service's usual set-up: no display, DMX through an olad that is already running.
+void PlayerTest::realProgramPlaysToDmx() {
+    OlaTestServer olad;
+    QVERIFY(olad.start());
+    OlaFrameReader reader;
+    QVERIFY(reader.open(olad.port(), 2));
+    Rig rig;
+    rig.write(effectFile({1, 2, 3}, "20"));
+    QProcess ktr;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    ktr.setProcessEnvironment(environment);
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), rig.path, QStringLiteral("--output"), QStringLiteral("ola:2:10"),
+               QStringLiteral("--ola-port"), QString::number(olad.port())});
+    QVERIFY(ktr.waitForStarted());
+
+    // Steps 1, 2 and 3 light channel 8, channel 7, and both: slots 17 and 16 from address 10.
+    QSet<int> seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto allSeen = [&seen] { return seen.contains(1) && seen.contains(2) && seen.contains(3); };
+    while (!allSeen() && std::chrono::steady_clock::now() < deadline) {
+        for (const OlaFrameReader::Frame& frame : reader.waitForFrames(reader.frames().size() + 1)) {
+            for (int slot = 0; slot < 512; ++slot) {
+                if (slot != 15 && slot != 16)
+                    QCOMPARE(int(frame.dmx[slot]), 0);
+            }
+            seen.insert((frame.dmx[15] == 255 ? 2 : 0) + (frame.dmx[16] == 255 ? 1 : 0));
+        }
+    }
+    QVERIFY(allSeen());
+    ktr.terminate();
+    QVERIFY(ktr.waitForFinished(10000));
+    QCOMPARE(ktr.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(PlayerTest)

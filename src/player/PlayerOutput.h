@@ -11,6 +11,8 @@ struct PlayerOutput {
     QString description; // for the start line, in Hungarian
 };
 
-// The output named by --output: "parport" or "parport:DEVICE" (the default when spec is empty)
-// or "screen". Without a port, error says why in Hungarian. Nothing is opened or written here.
-PlayerOutput createPlayerOutput(const QString& spec, QString& error);
+// The output named by --output and --ola-port, as the window reads them (parport[:DEVICE],
+// ola[:UNIVERSE[:ADDRESS]] or screen), but starting from the parallel port rather than the
+// window's saved choice: a show is set by its own command line. Without a port, error says why
+// in Hungarian. Nothing is opened or written here.
+PlayerOutput createPlayerOutput(const QString& output, const QString& olaPort, QString& error);

@@ -15,6 +15,8 @@ public:
     bool failed() const { return m_failed; }
     quint64 goodWrites() const { return m_goodWrites; }
     QString lastFailure() const;
+    // A DMX output keeps being written while olad is away, and comes back by itself.
+    bool latchesFailures() const override { return m_target.latchesFailures(); }
 
 protected:
     bool write(int address, quint8 value) override;

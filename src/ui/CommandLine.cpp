@@ -63,9 +63,10 @@ CommandLine::CommandLine()
                QStringLiteral("kimenet")),
       m_olaPort(QStringLiteral("ola-port"), QStringLiteral("Az olad portja (alapérték: 9010)."),
                 QStringLiteral("port")),
-      m_play(QStringLiteral("play"),
-             QStringLiteral("Lejátssza a fájlt ablak és kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
-             QStringLiteral("FÁJL.eff")),
+      m_play(
+          QStringLiteral("play"),
+          QStringLiteral("Lejátssza a fájlt ablak és kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
+          QStringLiteral("FÁJL.eff")),
       m_speed(QStringLiteral("speed"),
               QStringLiteral("A --play mellett: a lépésköz ezredmásodpercben (2..800), a fájlé helyett."),
               QStringLiteral("ms")) {
