@@ -9,7 +9,7 @@
 namespace {
 
 QString usage() {
-    return QStringLiteral("Használat: ktr --play FÁJL.eff [--output parport[:ESZKÖZ]|screen|ola] "
+    return QStringLiteral("Használat: ktr --play FÁJL.eff [--output parport[:ESZKÖZ]|ola[:UNIVERZUM[:CÍM]]|screen] "
                           "[--ola-port PORT] [--speed EZREDMÁSODPERC]");
 }
 
