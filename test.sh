@@ -15,7 +15,7 @@ case "${KTR_SANITIZE:-0}" in
     build=build-tsan
     options+=(-DKTR_SANITIZE=thread)
     # Qt's own libraries are not instrumented; see the file for what that hides and why.
-    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp ${TSAN_OPTIONS:-}"
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 suppressions=$PWD/tests/tsan.supp ${TSAN_OPTIONS:-}"
     ;;
 esac
 cmake -S . -B "$build" -G Ninja "${options[@]}" >/dev/null
