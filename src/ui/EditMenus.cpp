@@ -174,7 +174,7 @@ void EditMenus::buildExamplesMenu() {
     auto* fileMenu = m_window.menuBar()->findChild<QMenu*>(QStringLiteral("menü2"));
     if (!fileMenu)
         return;
-    m_examplesMenu = new QMenu(QStringLiteral("Minták"), fileMenu);
+    m_examplesMenu = new QMenu(QStringLiteral("M&inták"), fileMenu);
     m_examplesMenu->setObjectName(QStringLiteral("examplesMenu"));
     // Beside the recent files, before the separator that sets Kilépés apart, when those exist.
     const QList<QAction*> entries = fileMenu->actions();
