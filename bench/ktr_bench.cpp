@@ -234,8 +234,8 @@ void setSpeed(Form1& window, int intervalMs) {
     window.findChild<QScrollBar*>(QStringLiteral("VScroll1"))->setValue(intervalMs);
 }
 
-std::vector<qint64> play(Form1& window, TimestampPort& port, int intervalMs, int ticks) {
-    setSpeed(window, intervalMs);
+// Records the data-register writes of the next ticks.
+std::vector<qint64> record(TimestampPort& port, int ticks) {
     QEventLoop loop;
     port.stamps.clear();
     port.stamps.reserve(ticks + 4);
@@ -247,6 +247,11 @@ std::vector<qint64> play(Form1& window, TimestampPort& port, int intervalMs, int
     port.loop = nullptr;
     // Drop the first two periods: the new interval starts from the moment it was set.
     return std::vector<qint64>(port.stamps.begin() + 2, port.stamps.end());
+}
+
+std::vector<qint64> play(Form1& window, TimestampPort& port, int intervalMs, int ticks) {
+    setSpeed(window, intervalMs);
+    return record(port, ticks);
 }
 
 void tickCost(Form1& window) {
@@ -567,16 +572,7 @@ Effect benchEffect() {
 
 std::vector<qint64> playHeadless(HeadlessPlayer& player, TimestampPort& port, int intervalMs, int ticks) {
     player.sequencer().speedChanged(intervalMs);
-    QEventLoop loop;
-    port.stamps.clear();
-    port.stamps.reserve(ticks + 4);
-    port.loop = &loop;
-    port.wanted = ticks + 3;
-    port.recording = true;
-    loop.exec();
-    port.recording = false;
-    port.loop = nullptr;
-    return std::vector<qint64>(port.stamps.begin() + 2, port.stamps.end());
+    return record(port, ticks);
 }
 
 // The real program, --play to the screen output at 2 ms: start-up until its start line (printed

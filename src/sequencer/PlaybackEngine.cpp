@@ -86,10 +86,8 @@ void PlaybackEngine::startStop() {
         m_sequencer.startStop();
         return;
     }
-    publishBoxes();
     m_requestedPlaying = !m_requestedPlaying;
-    m_toggleRequests.fetch_add(1);
-    wakeEngine();
+    post(m_toggleRequests);
 }
 
 void PlaybackEngine::tickNow() {
@@ -99,9 +97,7 @@ void PlaybackEngine::tickNow() {
         m_sequencer.tick();
         return;
     }
-    publishBoxes();
-    m_tickRequests.fetch_add(1);
-    wakeEngine();
+    post(m_tickRequests);
 }
 
 void PlaybackEngine::retryOutput() {
@@ -111,8 +107,7 @@ void PlaybackEngine::retryOutput() {
         m_port.retry();
         return;
     }
-    m_retryRequests.fetch_add(1);
-    wakeEngine();
+    post(m_retryRequests);
 }
 
 void PlaybackEngine::boxesChanged() {
@@ -130,7 +125,10 @@ void PlaybackEngine::publishBoxes() {
     m_snapshots.publish(m_staging);
 }
 
-void PlaybackEngine::wakeEngine() {
+// A request sees every box changed before it, like a tick does.
+void PlaybackEngine::post(std::atomic<unsigned>& requests) {
+    publishBoxes();
+    requests.fetch_add(1);
     m_requestsPosted.fetch_add(1);
     signalFd(m_engineFd);
 }

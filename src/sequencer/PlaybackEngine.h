@@ -80,7 +80,7 @@ public:
 
 private:
     void run();
-    void wakeEngine();
+    void post(std::atomic<unsigned>& requests);
     void publishToOwner();
     void publishBoxes();
     void applyRequests();
