@@ -19,6 +19,16 @@ IntervalTimer::IntervalTimer(QObject* parent) : QObject(parent) {
     }
 }
 
+bool IntervalTimer::kernelTimerAvailable() {
+    static const bool available = [] {
+        const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+        return fd >= 0;
+    }();
+    return available;
+}
+
 IntervalTimer::~IntervalTimer() {
     if (m_fd >= 0)
         ::close(m_fd);

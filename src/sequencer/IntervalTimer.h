@@ -26,6 +26,8 @@ public:
     bool isActive() const { return m_active; }
     Qt::TimerType timerType() const { return Qt::PreciseTimer; }
     bool usesKernelTimer() const { return m_fd >= 0; }
+    // Whether this system gives the kernel timer (it always should on Linux).
+    static bool kernelTimerAvailable();
 
     // For a thread of its own that waits on fd() itself instead of this object's event loop.
     // From then on timeout() is never emitted; the owner calls takeExpiration() when fd() is

@@ -32,11 +32,11 @@ void drainFd(int fd) {
 PlaybackEngine::PlaybackEngine(StepPattern& boxes, MonitorView& view, Module1& module, Port& port,
                                EngineThreading threading, QObject* parent)
     : QObject(parent), m_boxes(boxes), m_view(view), m_port(port),
-      m_threaded(threading == EngineThreading::Thread),
+      m_threaded(threading == EngineThreading::Thread && IntervalTimer::kernelTimerAvailable()),
       m_sequencer(m_threaded ? static_cast<StepPattern&>(m_enginePattern) : boxes,
                   m_threaded ? static_cast<MonitorView&>(m_enginePattern) : view, module, port, this) {
-    if (!m_threaded || !m_sequencer.timer().usesKernelTimer())
-        return;
+    if (!m_threaded)
+        return; // without the kernel timer there is nothing to wait on: play inline
     m_engineFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_ownerFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_sequencer.timer().driveExternally();
