@@ -11,7 +11,7 @@
 
 FileMenu::FileMenu(QMainWindow& window, QMenu& menu, EffectCommands& commands)
     : QObject(&window), m_commands(commands) {
-    // The specified entries keep their texts; only a mnemonic and the usual key are added.
+    // The original three entries keep their texts; only a mnemonic and the usual key are added.
     menu.menuAction()->setText(QStringLiteral("&Fájl"));
     for (QAction* action : menu.actions()) {
         const QString name = action->objectName();

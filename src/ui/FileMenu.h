@@ -7,7 +7,7 @@ class QAction;
 class QMainWindow;
 class QMenu;
 
-// The entries after the specified ones in "Fájl": "Új", "Legutóbbi fájlok" and "Kilépés", and
+// The entries after the original three in "Fájl": "Új", "Legutóbbi fájlok" and "Kilépés", and
 // the keys of the whole file menu. Kilépés closes the window, so it asks about unsaved changes
 // exactly as the close box does.
 class FileMenu : public QObject {
