@@ -27,7 +27,7 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption play(QStringLiteral("play"), QString(), QStringLiteral("file"));
-    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("spec"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("kimenet"));
     const QCommandLineOption olaPort(QStringLiteral("ola-port"), QString(), QStringLiteral("port"));
     const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("ms"));
     parser.addOptions({play, output, olaPort, speed});

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-// What "ktr --play FILE [--output SPEC] [--ola-port PORT] [--speed MS]" asks for.
+// What "ktr --play FILE [--output OUTPUT] [--ola-port PORT] [--speed MS]" asks for.
 struct PlayerOptions {
     QString file;
     QString output; // empty: the parallel port
