@@ -1,6 +1,7 @@
 #include "output/OutputChoice.h"
 #include "output/OutputRouter.h"
 #include "output/RecordingPort.h"
+#include "ui/CommandLine.h"
 #include "ui/Form1.h"
 #include "ui/OlaSettingsDialog.h"
 #include "ui/OutputMenu.h"
@@ -14,6 +15,19 @@
 Q_DECLARE_METATYPE(OutputChoice::Kind)
 
 namespace {
+
+// The saved choice with the program's command line applied, as main() does it.
+std::optional<OutputChoice> fromCommandLine(const QStringList& arguments, QString* error) {
+    CommandLine commandLine;
+    OutputChoice choice = OutputChoice::loadSaved();
+    if (!commandLine.parse(QStringList{QStringLiteral("ktr")} + arguments)) {
+        *error = commandLine.errorText();
+        return std::nullopt;
+    }
+    if (!commandLine.applyOutputOptions(choice, error))
+        return std::nullopt;
+    return choice;
+}
 
 void clearSettings() {
     QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"), QStringLiteral("ktr"))
@@ -88,7 +102,7 @@ void OutputChoiceTest::commandLine() {
     QFETCH(QStringList, arguments);
     QFETCH(bool, ok);
     QString error;
-    const auto choice = OutputChoice::fromArguments(QStringList{"ktr"} + arguments, &error);
+    const auto choice = fromCommandLine(arguments, &error);
     QCOMPARE(choice.has_value(), ok);
     if (!ok) {
         QVERIFY(error.contains(QStringLiteral("--")) || error.contains(QStringLiteral("legyen")));
@@ -131,8 +145,8 @@ void OutputChoiceTest::choiceSurvivesARestart() {
     QCOMPARE(restored.level, 128);
     QCOMPARE(restored.olaPort, 9200);
     // A command line overrides it for one run without touching it.
-    QVERIFY(OutputChoice::fromArguments({"ktr", "--output", "screen"}, nullptr)->kind ==
-            OutputChoice::Kind::Screen);
+    QString error;
+    QVERIFY(fromCommandLine({"--output", "screen"}, &error)->kind == OutputChoice::Kind::Screen);
     QVERIFY(OutputChoice::loadSaved() == chosen);
 }
 
@@ -223,7 +237,7 @@ void OutputChoiceTest::screenOnlyNeverReports() {
 // Direct I/O on 0x378 stands in for /dev/parport0 only; any other device missing is told as such.
 void OutputChoiceTest::missingOtherDeviceIsNotTheFirstPort() {
     QString error;
-    const auto choice = OutputChoice::fromArguments({"ktr", "--output", "parport:parport97"}, &error);
+    const auto choice = fromCommandLine({"--output", "parport:parport97"}, &error);
     QVERIFY(choice);
     const std::unique_ptr<Port> port = choice->createPort();
     QVERIFY(!port->portOut(888, 0));

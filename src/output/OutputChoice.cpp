@@ -159,34 +159,6 @@ bool OutputChoice::applyOlaPortOption(const QString& value, QString* error) {
     return true;
 }
 
-std::optional<OutputChoice> OutputChoice::fromArguments(const QStringList& arguments, QString* error) {
-    OutputChoice choice = loadSaved();
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        for (const QString& option : {QStringLiteral("--output"), QStringLiteral("--ola-port")}) {
-            QString value;
-            if (argument == option) {
-                if (i + 1 >= arguments.size()) {
-                    if (error)
-                        *error = QStringLiteral("A(z) %1 kapcsolóhoz érték kell.").arg(option);
-                    return std::nullopt;
-                }
-                value = arguments[++i];
-            } else if (argument.startsWith(option + QLatin1Char('='))) {
-                value = argument.mid(option.size() + 1);
-            } else {
-                continue;
-            }
-            const bool ok = option == QLatin1String("--output") ? choice.applyOutputOption(value, error)
-                                                                : choice.applyOlaPortOption(value, error);
-            if (!ok)
-                return std::nullopt;
-            break;
-        }
-    }
-    return choice;
-}
-
 QStringList OutputChoice::parportDevices() {
     QStringList devices;
     for (const QString& name :

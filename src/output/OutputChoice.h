@@ -47,10 +47,6 @@ struct OutputChoice {
     // Applies "--ola-port PORT" (1..65535).
     bool applyOlaPortOption(const QString& value, QString* error);
 
-    // The saved choice with "--output" and "--ola-port" (as "--opt VALUE" or "--opt=VALUE") of
-    // arguments applied; nothing is saved. Empty with error set when an option is malformed.
-    static std::optional<OutputChoice> fromArguments(const QStringList& arguments, QString* error);
-
     // The parallel-port devices to offer: /dev/parport0 first, present or not, then the others.
     static QStringList parportDevices();
 };

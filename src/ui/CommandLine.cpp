@@ -93,10 +93,7 @@ QStringList CommandLine::arguments(int argc, char* argv[]) {
 bool CommandLine::parse(const QStringList& arguments) {
     const QStringList args = withoutQtOptions(arguments);
     if (!m_parser.parse(args)) {
-        print(stderr, QStringLiteral("ktr: %1\nA kapcsolók listája: ktr --help\n")
-                          .arg(hungarian(m_parser.errorText())));
-        m_exitCode = 2;
-        return false;
+        return mistake(hungarian(m_parser.errorText()) + QStringLiteral("\nA kapcsolók listája: ktr --help"));
     }
     if (m_parser.isSet(m_help)) {
         print(stdout, helpText());
@@ -109,19 +106,22 @@ bool CommandLine::parse(const QStringList& arguments) {
         return false;
     }
     if (m_parser.isSet(m_speed)) {
-        print(stderr, QStringLiteral("ktr: a --speed csak a --play mellett használható.\n"));
-        m_exitCode = 2;
-        return false;
+        return mistake(QStringLiteral("a --speed csak a --play mellett használható."));
     }
     const QStringList files = m_parser.positionalArguments();
     if (files.size() > 1) {
-        print(stderr, QStringLiteral("ktr: egyszerre csak egy effektfájl nyitható meg.\n"));
-        m_exitCode = 2;
-        return false;
+        return mistake(QStringLiteral("egyszerre csak egy effektfájl nyitható meg."));
     }
     if (!files.isEmpty())
         m_file = QFileInfo(files.constFirst()).absoluteFilePath();
     return true;
+}
+
+bool CommandLine::mistake(const QString& text) {
+    m_error = text;
+    print(stderr, QStringLiteral("ktr: %1\n").arg(text));
+    m_exitCode = 2;
+    return false;
 }
 
 bool CommandLine::applyOutputOptions(OutputChoice& choice, QString* error) const {

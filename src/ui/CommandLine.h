@@ -18,6 +18,8 @@ public:
     // stderr, exitCode() 2).
     bool parse(const QStringList& arguments);
     int exitCode() const { return m_exitCode; }
+    // After a mistake: the Hungarian text printed for it.
+    QString errorText() const { return m_error; }
 
     // The effect file named on the command line, absolute; empty when none.
     QString file() const { return m_file; }
@@ -37,6 +39,7 @@ public:
 
 private:
     QString helpText() const;
+    bool mistake(const QString& text);
 
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
@@ -48,5 +51,6 @@ private:
     QCommandLineOption m_play;
     QCommandLineOption m_speed;
     QString m_file;
+    QString m_error;
     int m_exitCode = 0;
 };
