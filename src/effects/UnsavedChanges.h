@@ -26,7 +26,9 @@ signals:
     void modifiedChanged(bool modified);
 
 private:
+    static char boxByte(int value) { return value == 1 ? 'x' : '0'; }
     QByteArray snapshot() const;
+    bool differsFromClean() const;
 
     const StepPattern& m_boxes;
     const QAbstractSlider& m_speedBar;
