@@ -41,21 +41,14 @@ bool EffectCommands::readAndUse(const QString& path) {
     // be the one a later Save writes over.
     if (!readEffect(path, QStringLiteral("Megnyitás")))
         return false;
-    m_module.effectPath = path;
-    m_exampleName.clear();
-    m_changes->markClean();
-    updateCaption();
-    emit fileUsed(path);
+    makeCurrent(path, QString());
     return true;
 }
 
 bool EffectCommands::openExample(const QString& path) {
     if (!mayDiscard() || !readEffect(path, QStringLiteral("Minta megnyitása")))
         return false;
-    m_module.effectPath.clear();
-    m_exampleName = path.mid(path.lastIndexOf(u'/') + 1);
-    m_changes->markClean();
-    updateCaption();
+    makeCurrent(QString(), path.mid(path.lastIndexOf(u'/') + 1));
     return true;
 }
 
@@ -64,8 +57,7 @@ bool EffectCommands::save() {
         return saveAs();
     if (!writeEffectFile(m_module.effectPath))
         return false;
-    m_changes->markClean();
-    emit fileUsed(m_module.effectPath);
+    makeCurrent(m_module.effectPath, QString());
     return true;
 }
 
@@ -79,11 +71,7 @@ bool EffectCommands::saveAs() {
         return false;
     if (!writeEffectFile(fileName))
         return false;
-    m_module.effectPath = fileName;
-    m_exampleName.clear();
-    m_changes->markClean();
-    updateCaption();
-    emit fileUsed(fileName);
+    makeCurrent(fileName, QString());
     return true;
 }
 
@@ -100,14 +88,26 @@ void EffectCommands::newEffect() {
         m_speedBar.setValue(Sequencer::StartInterval);
         m_sequencer.timer().setInterval(m_speedBar.value());
     };
-    if (m_history)
-        m_history->recordWholeEffect(QStringLiteral("Új"), clear);
-    else
-        clear();
-    m_module.effectPath.clear();
-    m_exampleName.clear();
+    recordAsOneStep(QStringLiteral("Új"), clear);
+    makeCurrent(QString(), QString());
+}
+
+// The effect in the window now is what path holds (or the example named, or nothing at all).
+void EffectCommands::makeCurrent(const QString& path, const QString& exampleName) {
+    m_module.effectPath = path;
+    m_exampleName = exampleName;
     m_changes->markClean();
     updateCaption();
+    if (!path.isEmpty())
+        emit fileUsed(path);
+}
+
+// With a history, a change of the whole effect (an Open, Új) is one undo step.
+void EffectCommands::recordAsOneStep(const QString& undoText, const std::function<void()>& change) {
+    if (m_history)
+        m_history->recordWholeEffect(undoText, change);
+    else
+        change();
 }
 
 bool EffectCommands::mayDiscard() {
@@ -154,10 +154,7 @@ bool EffectCommands::readEffect(const QString& path, const QString& undoText) {
     const auto apply = [&] {
         applyEffect(*parsed.effect, m_boxes, m_speedBar, m_sequencer.timer(), m_module);
     };
-    if (m_history)
-        m_history->recordWholeEffect(undoText, apply);
-    else
-        apply();
+    recordAsOneStep(undoText, apply);
     return true;
 }
 

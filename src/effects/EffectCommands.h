@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class EditHistory;
 class FileChooser;
 class SaveQuestion;
@@ -67,6 +69,8 @@ signals:
 
 private:
     bool readAndUse(const QString& path);
+    void makeCurrent(const QString& path, const QString& exampleName);
+    void recordAsOneStep(const QString& undoText, const std::function<void()>& change);
     bool readEffect(const QString& path, const QString& undoText);
     bool writeEffectFile(const QString& path);
 
