@@ -24,7 +24,7 @@
 
 #ifdef KTR_BENCH_DMX
 #include "OlaTestServer.h"
-#include "output/OlaDmxPort.h"
+#include "output/ola/OlaDmxPort.h"
 #endif
 
 #include <QApplication>

@@ -24,7 +24,7 @@ public:
     // The effect file named on the command line, absolute; empty when none.
     QString file() const { return m_file; }
 
-    // Applies --output and --ola-port, if given, to choice. False with a Hungarian error when a
+    // Applies --output and the outputs' own options, if given, to choice. False with a Hungarian error when a
     // value is malformed; choice is then unchanged.
     bool applyOutputOptions(OutputChoice& choice, QString* error) const;
 
@@ -44,8 +44,6 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
     QCommandLineOption m_version;
-    QCommandLineOption m_output;
-    QCommandLineOption m_olaPort;
     // The player's: main() hands a command line with --play to the player before this parser, so
     // here they are only listed in the help, and --speed alone is a mistake.
     QCommandLineOption m_play;
