@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "output/ListOutputs.h"
 #include "output/OutputChoice.h"
 
 #include <QFileInfo>
@@ -57,6 +58,9 @@ CommandLine::CommandLine()
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Kiírja ezt a súgót, és kilép.")),
       m_version({QStringLiteral("v"), QStringLiteral("version")},
                 QStringLiteral("Kiírja a program változatát, és kilép.")),
+      m_listOutputs(
+          QStringLiteral("list-outputs"),
+          QStringLiteral("Kiírja a most elérhető kimeneteket (a kiválasztó kapcsolókkal), és kilép.")),
       m_play(
           QStringLiteral("play"),
           QStringLiteral("Lejátssza a fájlt ablak és kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
@@ -69,6 +73,7 @@ CommandLine::CommandLine()
     m_parser.addOption(m_help);
     m_parser.addOption(m_version);
     m_parser.addOptions(OutputChoice::commandLineOptions());
+    m_parser.addOption(m_listOutputs);
     m_parser.addOption(m_play);
     m_parser.addOption(m_speed);
     m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"),
@@ -95,6 +100,18 @@ bool CommandLine::parse(const QStringList& arguments) {
     }
     if (m_parser.isSet(m_version)) {
         print(stdout, QStringLiteral("ktr %1\n").arg(QString::fromLatin1(KTR_VERSION)));
+        m_exitCode = 0;
+        return false;
+    }
+    if (m_parser.isSet(m_listOutputs)) {
+        OutputChoice configured = OutputChoice::loadSaved();
+        QString error;
+        if (!configured.applyCommandLine(m_parser, &error))
+            return mistake(error);
+        QStringList problems;
+        print(stdout, listOutputs(configured, &problems));
+        for (const QString& problem : problems)
+            print(stderr, QStringLiteral("ktr: %1\n").arg(problem));
         m_exitCode = 0;
         return false;
     }

@@ -14,8 +14,8 @@ public:
     CommandLine();
 
     // Parses the arguments (argv[0] included). False when the program is to end at once: after
-    // --help or --version (printed to stdout, exitCode() 0) or a mistake (a Hungarian line on
-    // stderr, exitCode() 2).
+    // --help, --version or --list-outputs (printed to stdout, exitCode() 0) or a mistake (a
+    // Hungarian line on stderr, exitCode() 2).
     bool parse(const QStringList& arguments);
     int exitCode() const { return m_exitCode; }
     // After a mistake: the Hungarian text printed for it.
@@ -44,6 +44,7 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
     QCommandLineOption m_version;
+    QCommandLineOption m_listOutputs;
     // The player's: main() hands a command line with --play to the player before this parser, so
     // here they are only listed in the help, and --speed alone is a mistake.
     QCommandLineOption m_play;
