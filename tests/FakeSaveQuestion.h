@@ -2,7 +2,9 @@
 
 #include "effects/SaveQuestion.h"
 
-// Answers the question about unsaved changes without a box, and counts how often it was asked.
+#include <QStringList>
+
+// Answers the questions about saving without a box, and counts how often they were asked.
 class FakeSaveQuestion : public SaveQuestion {
 public:
     explicit FakeSaveQuestion(Answer given = Answer::Discard) : answer(given) {}
@@ -10,7 +12,13 @@ public:
         ++asked;
         return answer;
     }
+    bool overwriteChanged(const QString& path) override {
+        overwriteAsked << path;
+        return overwrite;
+    }
 
     Answer answer;
     int asked = 0;
+    bool overwrite = true;
+    QStringList overwriteAsked;
 };

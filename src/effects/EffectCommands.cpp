@@ -11,7 +11,6 @@
 #include <QAbstractSlider>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QWidget>
 
 EffectCommands::EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
@@ -39,14 +38,20 @@ bool EffectCommands::openFile(const QString& path) {
 bool EffectCommands::readAndUse(const QString& path) {
     // The path becomes current only once the file is in: a file that failed to open must not
     // be the one a later Save writes over.
-    if (!readEffect(path, QStringLiteral("Megnyitás")))
+    // Stamped before it is read: a change while reading shows as a change at the next Save.
+    const std::optional<FileStamp> stamp = FileStamp::of(path);
+    QByteArray bytes;
+    if (!readEffect(path, QStringLiteral("Megnyitás"), bytes))
         return false;
     makeCurrent(path, QString());
+    m_diskStamp = stamp;
+    m_diskBytes = bytes;
     return true;
 }
 
 bool EffectCommands::openExample(const QString& path) {
-    if (!mayDiscard() || !readEffect(path, QStringLiteral("Minta megnyitása")))
+    QByteArray bytes;
+    if (!mayDiscard() || !readEffect(path, QStringLiteral("Minta megnyitása"), bytes))
         return false;
     makeCurrent(QString(), path.mid(path.lastIndexOf(u'/') + 1));
     return true;
@@ -55,6 +60,8 @@ bool EffectCommands::openExample(const QString& path) {
 bool EffectCommands::save() {
     if (m_module.effectPath.isEmpty())
         return saveAs();
+    if (changedOnDisk(m_module.effectPath) && !m_question->overwriteChanged(m_module.effectPath))
+        return false;
     if (!writeEffectFile(m_module.effectPath))
         return false;
     makeCurrent(m_module.effectPath, QString());
@@ -139,8 +146,7 @@ QString EffectCommands::saveAsFileName(const QString& chosen) {
     return chosen.endsWith(QLatin1String("eff"), Qt::CaseSensitive) ? chosen : chosen + QLatin1String(".eff");
 }
 
-bool EffectCommands::readEffect(const QString& path, const QString& undoText) {
-    QByteArray bytes;
+bool EffectCommands::readEffect(const QString& path, const QString& undoText, QByteArray& bytes) {
     QString error;
     if (!loadEffectBytes(path, bytes, error)) {
         emit failed(error);
@@ -160,17 +166,23 @@ bool EffectCommands::readEffect(const QString& path, const QString& undoText) {
 
 bool EffectCommands::writeEffectFile(const QString& path) {
     const QByteArray bytes = writeEffect(m_boxes, m_sequencer.speed, m_module);
-    const bool existed = QFileInfo(path).isFile();
-    // Written beside the target and renamed over it on commit; on failure the temporary file is
-    // dropped and the old file stays as it was.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    QString message =
-        QStringLiteral("Nem sikerült menteni: „%1”\nA fájl nem hozható létre vagy nem írható (%2).")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
-    if (existed)
-        message += QStringLiteral("\nA korábbi fájl változatlan maradt.");
-    emit failed(message);
-    return false;
+    const FileReplacer::Result result = m_replacer->write(path, bytes);
+    if (!result.written) {
+        emit failed(QStringLiteral("Nem sikerült menteni: „%1”\n%2")
+                        .arg(QDir::toNativeSeparators(path), result.error));
+        return false;
+    }
+    m_diskStamp = result.stamp;
+    m_diskBytes = bytes;
+    return true;
+}
+
+bool EffectCommands::changedOnDisk(const QString& path) const {
+    const std::optional<FileStamp> now = FileStamp::of(path);
+    if (!now || now == m_diskStamp)
+        return false; // a file that is gone loses nothing when written anew
+    // Touched, or the same bytes written back: nothing would be lost either.
+    QByteArray bytes;
+    QString error;
+    return !loadEffectBytes(path, bytes, error) || bytes != m_diskBytes;
 }
