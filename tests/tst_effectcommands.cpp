@@ -2,6 +2,7 @@
 #include "effects/EffectCommands.h"
 #include "effects/EffectFile.h"
 #include "effects/FileChooser.h"
+#include "effects/FileReplacer.h"
 #include "output/RecordingPort.h"
 #include "ui/Form1.h"
 
@@ -13,6 +14,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +40,33 @@ public:
     int openCalls = 0;
     int saveCalls = 0;
     QStringList replaceAsked;
+};
+
+// Plays the system where its answer depends on who runs the tests (root, in CI): a folder that
+// lets no new file in, an old file of someone else's, and whether the owner may be given away.
+class FakeReplacer : public FileReplacer {
+public:
+    bool denyNewFiles = false;
+    std::optional<uid_t> oldOwner;
+    bool mayChangeOwner = true;
+    QList<QPair<uid_t, gid_t>> ownersGiven;
+
+protected:
+    int statFile(const char* path, struct stat& status) override {
+        const int result = FileReplacer::statFile(path, status);
+        if (result == 0 && oldOwner)
+            status.st_uid = *oldOwner;
+        return result;
+    }
+    int createFile(const char* path) override {
+        errno = EACCES;
+        return denyNewFiles ? -1 : FileReplacer::createFile(path);
+    }
+    int changeOwner(int, uid_t owner, gid_t group) override {
+        ownersGiven.append({owner, group});
+        errno = EPERM;
+        return mayChangeOwner ? 0 : -1;
+    }
 };
 
 // The real window, its File menu driven through an injected chooser.
@@ -104,6 +135,12 @@ QMap<QString, QByteArray> folderContents(const QString& path) {
     return contents;
 }
 
+struct stat statusOf(const QString& path) {
+    struct stat status {};
+    ::stat(QFile::encodeName(path).constData(), &status);
+    return status;
+}
+
 QByteArray expectedBytes(Form1& form) {
     Module1 scratch;
     return writeEffect(form, form.sequencer().speed, scratch);
@@ -128,6 +165,10 @@ private slots:
     void saveAfterOpenWritesBackQuietly();
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
+    void saveKeepsTheFileItReplaces_data();
+    void saveKeepsTheFileItReplaces();
+    void saveAsksBeforeWritingOverAChange_data();
+    void saveAsksBeforeWritingOverAChange();
     void commandsLeavePlaybackAlone_data();
     void commandsLeavePlaybackAlone();
 };
@@ -423,21 +464,32 @@ void EffectCommandsTest::saveAfterOpenWritesBackQuietly() {
 void EffectCommandsTest::failedSaveKeepsEverything_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("cause"); // %1: the test's folder
     QTest::newRow("Save As through a file") << "Effki"
-                                            << "jó.eff/új.eff";
+                                            << "jó.eff/új.eff"
+                                            << "Nem mappa: „%1/jó.eff”.";
     QTest::newRow("Save As onto a folder") << "Effki"
-                                           << "mappa.eff";
+                                           << "mappa.eff"
+                                           << "Ez egy mappa, nem fájl.";
     QTest::newRow("Save As into a missing folder") << "Effki"
-                                                   << "nincs/új.eff";
+                                                   << "nincs/új.eff"
+                                                   << "A mappa nem létezik: „%1/nincs”.";
+    QTest::newRow("Save As into a folder that lets no new file in")
+        << "Effki"
+        << "új.eff"
+        << "A mappában nem hozható létre fájl: „%1” (" + QString::fromLocal8Bit(strerror(EACCES)) + ").";
     QTest::newRow("Save once the folder became a file") << "Effki2"
-                                                        << "eltűnt/minta.eff";
+                                                        << "eltűnt/minta.eff"
+                                                        << "Nem mappa: „%1/eltűnt”.";
     QTest::newRow("Save once the file became a folder") << "Effki2"
-                                                        << "minta.eff";
+                                                        << "minta.eff"
+                                                        << "Ez egy mappa, nem fájl.";
 }
 
 void EffectCommandsTest::failedSaveKeepsEverything() {
     QFETCH(QString, action);
     QFETCH(QString, chosen);
+    QFETCH(QString, cause);
 
     QTemporaryDir dir;
     const QDir folder(dir.path());
@@ -452,7 +504,7 @@ void EffectCommandsTest::failedSaveKeepsEverything() {
         w.run("Effki");
         QCOMPARE(w.form.module().effectPath, target);
         QVERIFY(QFile::remove(target));
-        if (chosen.startsWith(QLatin1String("eltűnt"))) {
+        if (chosen.startsWith(QStringLiteral("eltűnt"))) {
             QVERIFY(folder.rmdir(QStringLiteral("eltűnt")));
             QVERIFY(writeFile(dir.filePath(QStringLiteral("eltűnt")), "not a folder"));
         } else {
@@ -466,15 +518,139 @@ void EffectCommandsTest::failedSaveKeepsEverything() {
     const QStringList before = state(w.form);
     const auto files = folderContents(dir.path());
 
+    FakeReplacer replacer;
+    replacer.denyNewFiles = chosen == QStringLiteral("új.eff");
+    w.form.effectCommands().setReplacer(replacer);
     w.choose(target);
     w.run(qPrintable(action));
     QCOMPARE(w.failures->size(), 1);
     QVERIFY2(w.lastFailure().contains(QStringLiteral("Nem sikerült menteni: „%1”").arg(target)),
              qPrintable(w.lastFailure()));
+    QVERIFY2(w.lastFailure().contains(QString(cause).replace(QStringLiteral("%1"), dir.path())),
+             qPrintable(w.lastFailure()));
     // enablePattern is the writer's working text and may change; nothing else may.
     QCOMPARE(state(w.form).mid(0, 6), before.mid(0, 6));
     QCOMPARE(folderContents(dir.path()), files); // the old file intact, no temporary file left
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("mappa.eff/tartalom"))).isDir());
+}
+
+void EffectCommandsTest::saveKeepsTheFileItReplaces_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("inPlace"); // the old file itself written, not a new one renamed over it
+    QTest::newRow("folder lets no new file in, file writable") << "folder" << true;
+    QTest::newRow("second hard link") << "link" << true;
+    QTest::newRow("someone else's file, saved by root") << "root" << false;
+    QTest::newRow("someone else's file, group-writable, saved by a user") << "user" << true;
+    QTest::newRow("symbolic link") << "symlink" << false;
+    QTest::newRow("mode 0640") << "mode" << false;
+    QTest::newRow("someone else's file, really as root") << "real root" << false;
+}
+
+void EffectCommandsTest::saveKeepsTheFileItReplaces() {
+    QFETCH(QString, setup);
+    QFETCH(bool, inPlace);
+    if (setup == QLatin1String("real root") && ::geteuid() != 0)
+        QSKIP("giving a file to someone else needs root");
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("közös.eff"));
+    const QString other = dir.filePath(QStringLiteral("másik név.eff"));
+    QVERIFY(writeFile(path, fileWith({"x"}, "200", "x")));
+    FakeReplacer replacer;
+    replacer.denyNewFiles = setup == QLatin1String("folder");
+    replacer.mayChangeOwner = setup != QLatin1String("user");
+    if (setup == QLatin1String("root") || setup == QLatin1String("user"))
+        replacer.oldOwner = 4242;
+    const QByteArray name = QFile::encodeName(path);
+    QVERIFY(setup != QLatin1String("link") || ::link(name, QFile::encodeName(other)) == 0);
+    QVERIFY(setup != QLatin1String("symlink") || QFile::link(path, other));
+    QVERIFY(setup != QLatin1String("mode") || ::chmod(name, 0640) == 0);
+    QVERIFY(setup != QLatin1String("real root") || ::chown(name, 4242, 4343) == 0);
+    QVERIFY(setup != QLatin1String("folder") || ::chmod(QFile::encodeName(dir.path()), 0555) == 0);
+    const auto writable = qScopeGuard([&] { ::chmod(QFile::encodeName(dir.path()), 0700); });
+    const struct stat before = statusOf(path);
+
+    Window w;
+    if (setup != QLatin1String("real root"))
+        w.form.effectCommands().setReplacer(replacer);
+    const QString opened = setup == QLatin1String("symlink") ? other : path;
+    w.choose(opened);
+    w.run("EffBe");
+    w.form.setChannelBox(7, 7, 1);
+    w.run("Effki2");
+    QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+    QCOMPARE(readFile(path), expectedBytes(w.form));
+    const struct stat after = statusOf(path);
+    QCOMPARE(after.st_ino == before.st_ino, inPlace);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(folderContents(dir.path()).size(), QFile::exists(other) ? 2 : 1); // no temporary file left
+    if (setup == QLatin1String("link") || setup == QLatin1String("symlink"))
+        QCOMPARE(readFile(other), readFile(path));
+    if (setup == QLatin1String("symlink"))
+        QCOMPARE(QFileInfo(other).symLinkTarget(), path);
+    if (setup == QLatin1String("root")) // given before the new file took the old one's place
+        QCOMPARE(replacer.ownersGiven, (QList<QPair<uid_t, gid_t>>{{4242, before.st_gid}}));
+}
+
+void EffectCommandsTest::saveAsksBeforeWritingOverAChange_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("savedBefore"); // remembered from a Save rather than from the Open
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("overwrite");
+    QTest::addColumn<bool>("asked");
+    QTest::newRow("unchanged: no question") << "none" << false << "Effki2" << true << false;
+    QTest::newRow("rewritten elsewhere: overwritten") << "rewrite" << false << "Effki2" << true << true;
+    QTest::newRow("rewritten after a Save: overwritten") << "rewrite" << true << "Effki2" << true << true;
+    QTest::newRow("rewritten elsewhere: answered no") << "rewrite" << false << "Effki2" << false << true;
+    QTest::newRow("replaced by another file: answered no") << "replace" << true << "Effki2" << false << true;
+    QTest::newRow("only touched: no question") << "touch" << false << "Effki2" << true << false;
+    QTest::newRow("removed: no question") << "remove" << false << "Effki2" << true << false;
+    QTest::newRow("Save As another name: no question") << "rewrite" << false << "Effki" << true << false;
+}
+
+void EffectCommandsTest::saveAsksBeforeWritingOverAChange() {
+    QFETCH(QString, change);
+    QFETCH(bool, savedBefore);
+    QFETCH(QString, action);
+    QFETCH(bool, overwrite);
+    QFETCH(bool, asked);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("közös.eff"));
+    const QString elsewhere = dir.filePath(QStringLiteral("máshol.eff"));
+    QVERIFY(writeFile(path, fileWith({"x"}, "200", "x")));
+    Window w;
+    w.question.overwrite = overwrite;
+    w.choose(path);
+    w.run("EffBe");
+    if (savedBefore)
+        w.run("Effki2");
+    const QByteArray theirs = "egy másik program írta\r\n";
+    if (change == QLatin1String("rewrite"))
+        QVERIFY(writeFile(path, theirs));
+    if (change == QLatin1String("replace"))
+        QVERIFY(writeFile(elsewhere, theirs) &&
+                ::rename(QFile::encodeName(elsewhere), QFile::encodeName(path)) == 0);
+    if (change == QLatin1String("touch")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                                                    QFileDevice::FileModificationTime));
+    }
+    if (change == QLatin1String("remove"))
+        QVERIFY(QFile::remove(path));
+    w.form.setChannelBox(8, 8, 1);
+    w.choose(elsewhere);
+    w.run(qPrintable(action));
+
+    QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+    QCOMPARE(w.question.overwriteAsked, asked ? QStringList{path} : QStringList{});
+    const QString written = action == QLatin1String("Effki") ? elsewhere : path;
+    QCOMPARE(readFile(written) == expectedBytes(w.form), overwrite);
+    QCOMPARE(w.form.windowTitle().endsWith(u'*'), !overwrite); // a No keeps the edit unsaved
+    if (!overwrite)
+        QCOMPARE(readFile(path), theirs);
 }
 
 void EffectCommandsTest::commandsLeavePlaybackAlone_data() {

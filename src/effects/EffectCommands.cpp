@@ -179,8 +179,9 @@ bool EffectCommands::writeEffectFile(const QString& path) {
 
 bool EffectCommands::changedOnDisk(const QString& path) const {
     const std::optional<FileStamp> now = FileStamp::of(path);
-    if (!now || now == m_diskStamp)
-        return false; // a file that is gone loses nothing when written anew
+    // A file that is gone loses nothing when written anew; a folder in its place is refused anyway.
+    if (!now || now == m_diskStamp || !QFileInfo(path).isFile())
+        return false;
     // Touched, or the same bytes written back: nothing would be lost either.
     QByteArray bytes;
     QString error;
