@@ -2,8 +2,6 @@
 
 #include "effects/SaveQuestion.h"
 
-#include <QStringList>
-
 // Answers the questions about saving without a box, and counts how often they were asked.
 class FakeSaveQuestion : public SaveQuestion {
 public:
@@ -12,13 +10,13 @@ public:
         ++asked;
         return answer;
     }
-    bool overwriteChanged(const QString& path) override {
-        overwriteAsked << path;
+    bool overwriteChanged(const QString&) override {
+        ++overwriteAsked;
         return overwrite;
     }
 
     Answer answer;
     int asked = 0;
     bool overwrite = true;
-    QStringList overwriteAsked;
+    int overwriteAsked = 0;
 };

@@ -45,7 +45,6 @@ bool EffectCommands::readAndUse(const QString& path) {
         return false;
     makeCurrent(path, QString());
     m_diskStamp = stamp;
-    m_diskBytes = bytes;
     return true;
 }
 
@@ -173,17 +172,11 @@ bool EffectCommands::writeEffectFile(const QString& path) {
         return false;
     }
     m_diskStamp = result.stamp;
-    m_diskBytes = bytes;
     return true;
 }
 
 bool EffectCommands::changedOnDisk(const QString& path) const {
     const std::optional<FileStamp> now = FileStamp::of(path);
     // A file that is gone loses nothing when written anew; a folder in its place is refused anyway.
-    if (!now || now == m_diskStamp || !QFileInfo(path).isFile())
-        return false;
-    // Touched, or the same bytes written back: nothing would be lost either.
-    QByteArray bytes;
-    QString error;
-    return !loadEffectBytes(path, bytes, error) || bytes != m_diskBytes;
+    return now && now != m_diskStamp && QFileInfo(path).isFile();
 }

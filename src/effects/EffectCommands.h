@@ -95,5 +95,4 @@ private:
     FileReplacer* m_replacer = &m_ownReplacer;
     // The current file as it was when last opened or saved here.
     std::optional<FileStamp> m_diskStamp;
-    QByteArray m_diskBytes;
 };
