@@ -40,8 +40,7 @@ bool EffectCommands::readAndUse(const QString& path) {
     // be the one a later Save writes over.
     // Stamped before it is read: a change while reading shows as a change at the next Save.
     const std::optional<FileStamp> stamp = FileStamp::of(path);
-    QByteArray bytes;
-    if (!readEffect(path, QStringLiteral("Megnyitás"), bytes))
+    if (!readEffect(path, QStringLiteral("Megnyitás")))
         return false;
     makeCurrent(path, QString());
     m_diskStamp = stamp;
@@ -49,8 +48,7 @@ bool EffectCommands::readAndUse(const QString& path) {
 }
 
 bool EffectCommands::openExample(const QString& path) {
-    QByteArray bytes;
-    if (!mayDiscard() || !readEffect(path, QStringLiteral("Minta megnyitása"), bytes))
+    if (!mayDiscard() || !readEffect(path, QStringLiteral("Minta megnyitása")))
         return false;
     makeCurrent(QString(), path.mid(path.lastIndexOf(u'/') + 1));
     return true;
@@ -145,7 +143,8 @@ QString EffectCommands::saveAsFileName(const QString& chosen) {
     return chosen.endsWith(QLatin1String("eff"), Qt::CaseSensitive) ? chosen : chosen + QLatin1String(".eff");
 }
 
-bool EffectCommands::readEffect(const QString& path, const QString& undoText, QByteArray& bytes) {
+bool EffectCommands::readEffect(const QString& path, const QString& undoText) {
+    QByteArray bytes;
     QString error;
     if (!loadEffectBytes(path, bytes, error)) {
         emit failed(error);

@@ -3,7 +3,6 @@
 #include "FileReplacer.h"
 #include "FileStamp.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -76,7 +75,7 @@ private:
     bool readAndUse(const QString& path);
     void makeCurrent(const QString& path, const QString& exampleName);
     void recordAsOneStep(const QString& undoText, const std::function<void()>& change);
-    bool readEffect(const QString& path, const QString& undoText, QByteArray& bytes);
+    bool readEffect(const QString& path, const QString& undoText);
     bool writeEffectFile(const QString& path);
     bool changedOnDisk(const QString& path) const;
 
