@@ -10,10 +10,7 @@ public:
         ++asked;
         return answer;
     }
-    bool overwriteChanged(const QString&) override {
-        ++overwriteAsked;
-        return overwrite;
-    }
+    bool overwriteChanged(const QString&) override { return ++overwriteAsked, overwrite; }
 
     Answer answer;
     int asked = 0;

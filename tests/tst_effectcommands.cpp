@@ -521,7 +521,8 @@ void EffectCommandsTest::saveKeepsTheFileItReplaces_data() {
     QTest::newRow("mode 0640") << "mode" << false << true;
     QTest::newRow("rewritten elsewhere since opened: overwritten") << "rewrite" << false << true;
     QTest::newRow("rewritten elsewhere since opened: answered no") << "rewrite" << true << false;
-    QTest::newRow("rewritten, then Save As another name: no question") << "save as" << true << true;
+    QTest::newRow("rewritten, then Save As another name: no question")
+        << "rewrite, then save as" << true << true;
 }
 
 void EffectCommandsTest::saveKeepsTheFileItReplaces() {
@@ -551,18 +552,17 @@ void EffectCommandsTest::saveKeepsTheFileItReplaces() {
     w.choose(setup == QLatin1String("symlink") ? other : path);
     w.run("EffBe");
     const QByteArray theirs = "egy másik program írta\r\n";
-    QVERIFY(!(setup == QLatin1String("rewrite") || setup == QLatin1String("save as")) ||
-            writeFile(path, theirs));
+    QVERIFY(!setup.startsWith(QLatin1String("rewrite")) || writeFile(path, theirs));
     struct stat before {
     }, after{};
     ::stat(name, &before);
     w.form.setChannelBox(7, 7, 1);
     w.choose(other);
-    w.run(setup == QLatin1String("save as") ? "Effki" : "Effki2");
+    w.run(setup.endsWith(QLatin1String("save as")) ? "Effki" : "Effki2");
 
     QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
     QCOMPARE(w.question.overwriteAsked, setup == QLatin1String("rewrite") ? 1 : 0); // changed since opened
-    QCOMPARE(readFile(setup == QLatin1String("save as") ? other : path),
+    QCOMPARE(readFile(setup.endsWith(QLatin1String("save as")) ? other : path),
              overwrite ? expectedBytes(w.form) : theirs);
     QCOMPARE(w.form.windowTitle().endsWith(u'*'), !overwrite); // a No keeps the edit, unsaved
     ::stat(name, &after);
