@@ -561,7 +561,6 @@ void EffectCommandsTest::saveKeepsTheFileItReplaces() {
     w.run(setup.endsWith(QLatin1String("save as")) ? "Effki" : "Effki2");
 
     QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
-    QCOMPARE(w.question.overwriteAsked, setup == QLatin1String("rewrite") ? 1 : 0); // changed since opened
     QCOMPARE(readFile(setup.endsWith(QLatin1String("save as")) ? other : path),
              overwrite ? expectedBytes(w.form) : theirs);
     QCOMPARE(w.form.windowTitle().endsWith(u'*'), !overwrite); // a No keeps the edit, unsaved
@@ -569,9 +568,10 @@ void EffectCommandsTest::saveKeepsTheFileItReplaces() {
     QCOMPARE(after.st_ino == before.st_ino, inPlace);
     QCOMPARE(QList<uint>({after.st_mode, after.st_uid, after.st_gid}),
              QList<uint>({before.st_mode, before.st_uid, before.st_gid}));
-    QCOMPARE(folderContents(dir.path()).size(), QFile::exists(other) ? 2 : 1); // no temporary file left
     if (setup == QLatin1String("root")) // given before the new file took the old one's place
         QCOMPARE(replacer.ownersGiven, (QList<QPair<uid_t, gid_t>>{{4242, before.st_gid}}));
+    w.run("Effki2"); // asked when changed since opened, again after a No; never about its own write
+    QCOMPARE(w.question.overwriteAsked, setup == QLatin1String("rewrite") ? 2 - overwrite : 0);
 }
 
 void EffectCommandsTest::commandsLeavePlaybackAlone_data() {
