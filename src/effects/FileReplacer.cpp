@@ -95,9 +95,9 @@ FileReplacer::Result FileReplacer::write(const QString& path, const QByteArray& 
         return replace(target, bytes, nullptr);
     }
     if (S_ISDIR(status.st_mode))
-        return failure(QStringLiteral("Ez egy mappa, nem fájl.") + OldFileKept);
+        return failure(QStringLiteral("Ez egy mappa, nem fájl."));
     if (!S_ISREG(status.st_mode))
-        return failure(QStringLiteral("Ez nem közönséges fájl.") + OldFileKept);
+        return failure(QStringLiteral("Ez nem közönséges fájl."));
     // A write-protected file stays protected, even where its folder would allow replacing it.
     if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
         return failure(QStringLiteral("A fájl nem írható (%1).").arg(reason(errno)) + OldFileKept);
