@@ -1,18 +1,24 @@
 #include "FakeStepPattern.h"
 
+#include "output/DirectIoPort.h"
 #include "output/Module1.h"
 #include "output/PpdevPort.h"
+#include "output/SystemPort.h"
 #include "sequencer/Sequencer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +40,14 @@ struct FakeKernel {
 
     static FakeKernel* current;
 
+    // The node looks like a ppdev device unless a test says otherwise.
+    static int stat(const char*, struct stat* status) {
+        *status = {};
+        status->st_mode = S_IFCHR | 0660;
+        status->st_rdev = makedev(PP_MAJOR, 0);
+        return 0;
+    }
+    static int fstat(int, struct stat* status) { return stat(nullptr, status); }
     static int open(const char* path, int flags) {
         current->opens++;
         current->openFlags = flags;
@@ -83,7 +97,9 @@ struct FakeKernel {
         current->openFds--;
         return 0;
     }
-    static PpdevCalls calls_() { return {FakeKernel::open, FakeKernel::ioctl, FakeKernel::close}; }
+    static PpdevCalls calls_() {
+        return {FakeKernel::stat, FakeKernel::open, FakeKernel::fstat, FakeKernel::ioctl, FakeKernel::close};
+    }
 
     QList<QPair<unsigned long, int>> writes() const {
         QList<QPair<unsigned long, int>> result;
@@ -95,6 +111,46 @@ struct FakeKernel {
     }
 };
 FakeKernel* FakeKernel::current = nullptr;
+
+// Real nodes of this machine, counted; ioctl must never reach them.
+struct RealNodes {
+    static inline int opens = 0;
+    static inline int ioctls = 0;
+    static inline bool swapped = false; // stat sees a port, the opened node is what is there
+    static int stat(const char* path, struct stat* status) {
+        return swapped ? FakeKernel::stat(path, status) : ::stat(path, status);
+    }
+    static int open(const char* path, int flags) {
+        ++opens;
+        return ::open(path, flags);
+    }
+    static int ioctl(int, unsigned long, void*) {
+        ++ioctls;
+        return 0;
+    }
+    static PpdevCalls calls() {
+        return {RealNodes::stat, RealNodes::open, ::fstat, RealNodes::ioctl, ::close};
+    }
+};
+
+// Root's part of direct I/O, recorded.
+struct FakeRawIo {
+    static inline QList<QList<unsigned long>> permissions; // from, count, on
+    static inline QList<QPair<unsigned short, int>> writes;
+    static inline int permissionError = 0;
+    static int ioperm(unsigned long from, unsigned long count, int on) {
+        permissions.append({from, count, static_cast<unsigned long>(on)});
+        errno = permissionError;
+        return permissionError ? -1 : 0;
+    }
+    static void outb(unsigned char value, unsigned short address) { writes.append({address, value}); }
+};
+
+const QByteArray PcWithPort = "0000-0cf7 : PCI Bus 0000:00\n"
+                              "  0000-001f : dma1\n"
+                              "  0378-037a : parport0\n"
+                              "  03c0-03df : vga+\n"
+                              "  0778-077a : parport0\n";
 
 } // namespace
 
@@ -109,6 +165,11 @@ private slots:
     void faults_data();
     void faults();
     void busyPortDoesNotFreeze();
+    void refusesWhatIsNotAPort_data();
+    void refusesWhatIsNotAPort();
+    void missingFirstPortIsNotWrittenDirectly();
+    void directIo_data();
+    void directIo();
     void sequencerCarriesOnAndRetries();
 
 private:
@@ -125,6 +186,7 @@ void PpdevTest::opensAtFirstWriteAndWritesRegisters() {
     QCOMPARE(kernel.openedPath, QByteArray("/dev/parport0"));
     QCOMPARE(kernel.openFlags & O_ACCMODE, O_RDWR);
     QCOMPARE(kernel.openFlags & (O_CREAT | O_TRUNC), 0);
+    QCOMPARE(kernel.openFlags & O_NOCTTY, O_NOCTTY);
     const QList<QPair<unsigned long, int>> expected{
         {PPCLAIM, -1}, {PPDATADIR, 0}, {PPWDATA, 0xA5}, {PPWCONTROL, 203 & 0x0F}, {PPWCONTROL, 196 & 0x0F}};
     QCOMPARE(kernel.calls, expected);
@@ -212,6 +274,97 @@ void PpdevTest::busyPortDoesNotFreeze() {
     QVERIFY2(clock.elapsed() < 5000, "the claim was not interrupted");
     QVERIFY(port.errorMessage().contains(QStringLiteral("foglalja")));
     QVERIFY(kernel.writes().isEmpty());
+}
+
+void PpdevTest::refusesWhatIsNotAPort_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("swapped");
+    QTest::addColumn<int>("opens");
+    QTest::addColumn<QString>("fragment");
+    const QString notAPort = QStringLiteral("nem párhuzamos port");
+    QTest::newRow("regular file") << QCoreApplication::applicationFilePath() << false << 0 << notAPort;
+    QTest::newRow("through ..") << QStringLiteral("/dev/../etc/passwd") << false << 0 << notAPort;
+    QTest::newRow("another driver's device") << QStringLiteral("/dev/null") << false << 0 << notAPort;
+    QTest::newRow("directory") << QStringLiteral("/dev") << false << 0 << notAPort;
+    QTest::newRow("missing") << QStringLiteral("/dev/parport-missing") << false << 0
+                             << QStringLiteral("modprobe ppdev");
+    QTest::newRow("swapped after the check") << QStringLiteral("/dev/null") << true << 1 << notAPort;
+}
+
+void PpdevTest::refusesWhatIsNotAPort() {
+    QFETCH(QString, path);
+    QFETCH(bool, swapped);
+    QFETCH(int, opens);
+    QFETCH(QString, fragment);
+    RealNodes::opens = RealNodes::ioctls = 0;
+    RealNodes::swapped = swapped;
+    PpdevPort port(path, RealNodes::calls());
+    QVERIFY(!port.portOut(888, 0));
+    QVERIFY2(port.errorMessage().contains(fragment), qPrintable(port.errorMessage()));
+    QVERIFY(port.errorMessage().contains(path));
+    QCOMPARE(RealNodes::opens, opens);
+    QCOMPARE(RealNodes::ioctls, 0);
+}
+
+// Without the ppdev device the first port is reported missing, never written blind on 0x378.
+void PpdevTest::missingFirstPortIsNotWrittenDirectly() {
+    if (QFileInfo::exists(QStringLiteral("/dev/parport0")))
+        QSKIP("this machine has /dev/parport0");
+    SystemPort port;
+    QVERIFY(!port.portOut(888, 0));
+    QVERIFY(port.errorMessage().contains(QStringLiteral("/dev/parport0")));
+    QVERIFY(port.errorMessage().contains(QStringLiteral("modprobe ppdev")));
+    QVERIFY(!port.errorMessage().contains(QStringLiteral("0x378")));
+}
+
+void PpdevTest::directIo_data() {
+    QTest::addColumn<QByteArray>("ioports"); // "-" leaves the file out
+    QTest::addColumn<int>("permissionError");
+    QTest::addColumn<QString>("fragment"); // empty: the port is written
+    QTest::newRow("port there") << PcWithPort << 0 << QString();
+    QTest::newRow("no parport0") << QByteArray("0000-0cf7 : PCI Bus 0000:00\n  03c0-03df : vga+\n") << 0
+                                 << "nincs párhuzamos port";
+    QTest::newRow("parport0 elsewhere")
+        << QByteArray("  0278-027a : parport0\n") << 0 << "nincs párhuzamos port";
+    QTest::newRow("another claimant") << PcWithPort + "    0379-0379 : watchdog\n"
+                                      << 0 << "más is használja (watchdog)";
+    QTest::newRow("addresses hidden from non-root")
+        << QByteArray("0000-0000 : PCI Bus 0000:00\n  0000-0000 : parport0\n") << 0 << "csak a root";
+    QTest::newRow("no /proc/ioports") << QByteArray("-") << 0 << "nem olvasható";
+    QTest::newRow("permission refused") << PcWithPort << EPERM << "nem engedte";
+}
+
+void PpdevTest::directIo() {
+    QFETCH(QByteArray, ioports);
+    QFETCH(int, permissionError);
+    QFETCH(QString, fragment);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ioports"));
+    if (ioports != "-") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ioports);
+    }
+    FakeRawIo::permissions.clear();
+    FakeRawIo::writes.clear();
+    FakeRawIo::permissionError = permissionError;
+    {
+        DirectIoPort port({FakeRawIo::ioperm, FakeRawIo::outb, path});
+        const bool written = port.portOut(888, 0x5A) && port.portOut(890, 203);
+        QCOMPARE(written, fragment.isEmpty());
+        if (!written) {
+            QVERIFY2(port.errorMessage().contains(fragment), qPrintable(port.errorMessage()));
+            QVERIFY(port.errorMessage().contains(QStringLiteral("modprobe ppdev")));
+            QVERIFY(FakeRawIo::writes.isEmpty());
+            if (!permissionError) // the range is checked before the permission is asked for
+                QVERIFY(FakeRawIo::permissions.isEmpty());
+            return;
+        }
+        QCOMPARE(FakeRawIo::writes, (QList<QPair<unsigned short, int>>{{888, 0x5A}, {890, 203}}));
+        QCOMPARE(FakeRawIo::permissions, (QList<QList<unsigned long>>{{888, 3, 1}}));
+    }
+    // Closing the output gives the permission back.
+    QCOMPARE(FakeRawIo::permissions.last(), (QList<unsigned long>{888, 3, 0}));
 }
 
 void PpdevTest::sequencerCarriesOnAndRetries() {

@@ -1,5 +1,6 @@
 #include "OutputChoice.h"
 
+#include "DirectIoPort.h"
 #include "OlaDmxPort.h"
 #include "ScreenOnlyPort.h"
 #include "SystemPort.h"
@@ -66,7 +67,7 @@ OutputChoice OutputChoice::load(QSettings& settings) {
     else if (kind == kindName(Kind::Screen))
         choice.kind = Kind::Screen;
     const QString device = settings.value(QStringLiteral("device")).toString();
-    if (device.startsWith(QLatin1String("/dev/")))
+    if (device.startsWith(QLatin1String("/dev/")) || DirectIoPort::isRequested(device))
         choice.device = device;
     choice.universe = setting(settings, "universe", choice.universe, 0, MaxUniverse);
     choice.address = setting(settings, "address", choice.address, MinAddress, MaxAddress);
@@ -114,7 +115,8 @@ bool OutputChoice::applyOutputOption(const QString& value, QString* error) {
             const QString device = parts[1];
             if (device.isEmpty())
                 problem = QStringLiteral("A párhuzamos port eszköze hiányzik.");
-            result.device = device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
+            const bool asIs = device.startsWith(QLatin1Char('/')) || DirectIoPort::isRequested(device);
+            result.device = asIs ? device : QStringLiteral("/dev/") + device;
         }
     } else if (kindText == QLatin1String("ola") && parts.size() <= 3) {
         result.kind = Kind::Ola;
