@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>
@@ -123,6 +124,7 @@ bool DirectIoPort::write(int address, quint8 value) {
                               .arg(QString::fromLocal8Bit(strerror(error))));
         }
         m_permitted = true;
+        m_permittedThread = gettid();
     }
     m_calls.outb(value, static_cast<unsigned short>(address));
     return true;
@@ -136,7 +138,7 @@ bool DirectIoPort::refuse(const QString& cause) {
 }
 
 void DirectIoPort::dropPermission() {
-    if (m_permitted)
+    if (m_permitted && m_permittedThread == gettid())
         m_calls.ioperm(FirstRegister, LastRegister - FirstRegister + 1, 0);
     m_permitted = false;
 }

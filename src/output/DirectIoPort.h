@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+#include <sys/types.h>
+
 // The system calls direct port I/O makes and the kernel's list of claimed I/O ranges, gathered so
 // that tests can stand in for root and for the machine.
 struct DirectIoCalls {
@@ -18,7 +20,9 @@ struct DirectIoCalls {
 // ppdev device cannot be had. Only on request (--output parport:direct), never as a fallback:
 // writing 0x378 blind would write into whatever device really sits there. So the port must be
 // listed in /proc/ioports as parport0 at 0378, with nothing else claiming the range, before the
-// permission is asked for; it is dropped again when the output closes. Needs root
+// permission is asked for; it is dropped again when the output closes. The permission belongs
+// to the thread that writes (the playing thread); closing the output from another thread cannot
+// reach it, and it then lasts until that thread ends. Needs root
 // (CAP_SYS_RAWIO); on processors without port I/O every write fails with an explanation.
 class DirectIoPort : public Port {
 public:
@@ -43,4 +47,5 @@ private:
 
     DirectIoCalls m_calls;
     bool m_permitted = false;
+    pid_t m_permittedThread = 0; // the kernel keeps the permission per thread
 };
