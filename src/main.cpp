@@ -1,3 +1,4 @@
+#include "output/OutputListing.h"
 #include "output/OutputRouter.h"
 #include "player/PlayerMain.h"
 #include "ui/CommandLine.h"
@@ -18,13 +19,15 @@ int main(int argc, char* argv[]) {
     CommandLine commandLine;
     if (!commandLine.parse(arguments))
         return commandLine.exitCode();
-    // --output and --ola-port, for this run only; checked before any window opens.
+    // --output, --ola-port and --ola-patch, for this run only; checked before any window opens.
     OutputChoice output = OutputChoice::loadSaved();
     QString outputError;
     if (!commandLine.applyOutputOptions(output, &outputError)) {
         std::fprintf(stderr, "ktr: %s\n", outputError.toLocal8Bit().constData());
         return 2;
     }
+    if (commandLine.listOutputsRequested())
+        return listOutputs(output, stdout, stderr);
     if (!CommandLine::hasDisplay(arguments)) {
         std::fputs(CommandLine::noDisplayMessage().toLocal8Bit().constData(), stderr);
         return 1;

@@ -1,5 +1,6 @@
 #include "OutputChoice.h"
 
+#include "OlaDevices.h"
 #include "OlaDmxPort.h"
 #include "ScreenOnlyPort.h"
 #include "SystemPort.h"
@@ -43,13 +44,14 @@ QString syntaxHelp() {
 
 bool OutputChoice::operator==(const OutputChoice& other) const {
     return kind == other.kind && device == other.device && universe == other.universe &&
-           address == other.address && level == other.level && olaPort == other.olaPort;
+           address == other.address && level == other.level && olaPort == other.olaPort &&
+           patch == other.patch;
 }
 
 std::unique_ptr<Port> OutputChoice::createPort() const {
     switch (kind) {
     case Kind::Ola:
-        return std::make_unique<OlaDmxPort>(universe, address, level, olaPort);
+        return std::make_unique<OlaDmxPort>(universe, address, level, olaPort, patch);
     case Kind::Screen:
         return std::make_unique<ScreenOnlyPort>();
     default:
@@ -72,6 +74,9 @@ OutputChoice OutputChoice::load(QSettings& settings) {
     choice.address = setting(settings, "address", choice.address, MinAddress, MaxAddress);
     choice.level = setting(settings, "level", choice.level, MinLevel, MaxLevel);
     choice.olaPort = setting(settings, "olaPort", choice.olaPort, 1, 65535);
+    const QString patch = settings.value(QStringLiteral("patch")).toString();
+    if (OlaDevices::parsePatch(patch))
+        choice.patch = patch;
     settings.endGroup();
     return choice;
 }
@@ -84,6 +89,7 @@ void OutputChoice::save(QSettings& settings) const {
     settings.setValue(QStringLiteral("address"), address);
     settings.setValue(QStringLiteral("level"), level);
     settings.setValue(QStringLiteral("olaPort"), olaPort);
+    settings.setValue(QStringLiteral("patch"), patch);
     settings.endGroup();
 }
 
@@ -156,6 +162,19 @@ bool OutputChoice::applyOlaPortOption(const QString& value, QString* error) {
         return false;
     }
     olaPort = *port;
+    return true;
+}
+
+bool OutputChoice::applyOlaPatchOption(const QString& value, QString* error) {
+    if (!OlaDevices::parsePatch(value)) {
+        if (error)
+            *error =
+                QStringLiteral("Az --ola-patch értéke ESZKÖZ:PORT legyen (például 2-1:0; a lehetőségeket "
+                               "a ktr --list-outputs sorolja fel), nem „%1”.")
+                    .arg(value);
+        return false;
+    }
+    patch = value;
     return true;
 }
 

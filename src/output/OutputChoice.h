@@ -27,6 +27,7 @@ struct OutputChoice {
     int address = 1;
     int level = 255;
     int olaPort = DefaultOlaPort;
+    QString patch; // olad's output port patched to the universe at START, "DEVICE:PORT"; may be empty
 
     bool operator==(const OutputChoice& other) const;
     bool operator!=(const OutputChoice& other) const { return !(*this == other); }
@@ -46,6 +47,8 @@ struct OutputChoice {
     bool applyOutputOption(const QString& value, QString* error);
     // Applies "--ola-port PORT" (1..65535).
     bool applyOlaPortOption(const QString& value, QString* error);
+    // Applies "--ola-patch DEVICE:PORT".
+    bool applyOlaPatchOption(const QString& value, QString* error);
 
     // The parallel-port devices to offer: /dev/parport0 first, present or not, then the others.
     static QStringList parportDevices();

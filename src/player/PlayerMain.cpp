@@ -73,7 +73,7 @@ int runPlayer(int argc, char* argv[]) {
         status.error(error);
         return BadCommandLine;
     }
-    PlayerOutput output = createPlayerOutput(options.output, options.olaPort, error);
+    PlayerOutput output = createPlayerOutput(options.output, options.olaPort, options.olaPatch, error);
     if (!output.port) {
         status.error(error);
         return BadCommandLine;

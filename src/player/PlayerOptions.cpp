@@ -9,8 +9,9 @@
 namespace {
 
 QString usage() {
-    return QStringLiteral("Használat: ktr --play FÁJL.eff [--output parport[:ESZKÖZ]|ola[:UNIVERZUM[:CÍM]]|screen] "
-                          "[--ola-port PORT] [--speed EZREDMÁSODPERC]");
+    return QStringLiteral(
+        "Használat: ktr --play FÁJL.eff [--output parport[:ESZKÖZ]|ola[:UNIVERZUM[:CÍM]]|screen] "
+        "[--ola-port PORT] [--ola-patch ESZKÖZ:PORT] [--speed EZREDMÁSODPERC]");
 }
 
 } // namespace
@@ -29,8 +30,9 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     const QCommandLineOption play(QStringLiteral("play"), QString(), QStringLiteral("file"));
     const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("kimenet"));
     const QCommandLineOption olaPort(QStringLiteral("ola-port"), QString(), QStringLiteral("port"));
+    const QCommandLineOption olaPatch(QStringLiteral("ola-patch"), QString(), QStringLiteral("patch"));
     const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("ms"));
-    parser.addOptions({play, output, olaPort, speed});
+    parser.addOptions({play, output, olaPort, olaPatch, speed});
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty() || !parser.isSet(play) ||
         parser.values(play).size() != 1) {
         error = QStringLiteral("Hibás parancssor.\n") + usage();
@@ -40,6 +42,7 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     options.file = parser.value(play);
     options.output = parser.value(output);
     options.olaPort = parser.value(olaPort);
+    options.olaPatch = parser.value(olaPatch);
     if (parser.isSet(speed)) {
         bool number = false;
         const int value = parser.value(speed).trimmed().toInt(&number);

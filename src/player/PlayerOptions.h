@@ -5,11 +5,12 @@
 
 #include <optional>
 
-// What "ktr --play FILE [--output OUTPUT] [--ola-port PORT] [--speed MS]" asks for.
+// What "ktr --play FILE [--output OUTPUT] [--ola-port PORT] [--ola-patch DEVICE:PORT] [--speed MS]" asks for.
 struct PlayerOptions {
     QString file;
     QString output; // empty: the parallel port
     QString olaPort;
+    QString olaPatch;
     std::optional<int> speed; // overrides the file's speed
 
     // True when the command line asks for the player rather than the window.

@@ -2,11 +2,13 @@
 
 #include "output/OutputChoice.h"
 
-PlayerOutput createPlayerOutput(const QString& output, const QString& olaPort, QString& error) {
+PlayerOutput createPlayerOutput(const QString& output, const QString& olaPort, const QString& olaPatch,
+                                QString& error) {
     PlayerOutput result;
     OutputChoice choice;
     if ((!output.isEmpty() && !choice.applyOutputOption(output, &error)) ||
-        (!olaPort.isEmpty() && !choice.applyOlaPortOption(olaPort, &error)))
+        (!olaPort.isEmpty() && !choice.applyOlaPortOption(olaPort, &error)) ||
+        (!olaPatch.isEmpty() && !choice.applyOlaPatchOption(olaPatch, &error)))
         return result;
     result.port = choice.createPort();
     switch (choice.kind) {
@@ -18,6 +20,8 @@ PlayerOutput createPlayerOutput(const QString& output, const QString& olaPort, Q
                                  .arg(choice.universe)
                                  .arg(choice.address)
                                  .arg(choice.olaPort);
+        if (!choice.patch.isEmpty())
+            result.description += QStringLiteral(", eszköz: %1").arg(choice.patch);
         break;
     case OutputChoice::Kind::Screen:
         result.description = QStringLiteral("csak képernyő (nem ír ki semmit)");

@@ -63,6 +63,12 @@ CommandLine::CommandLine()
                QStringLiteral("kimenet")),
       m_olaPort(QStringLiteral("ola-port"), QStringLiteral("Az olad portja (alapérték: 9010)."),
                 QStringLiteral("port")),
+      m_olaPatch(QStringLiteral("ola-patch"),
+                 QStringLiteral("A DMX-kimenethez: START-kor az olad ESZKÖZ eszközének PORT kimeneti portját "
+                                "az univerzumhoz rendeli (például 2-1:0)."),
+                 QStringLiteral("ESZKÖZ:PORT")),
+      m_listOutputs(QStringLiteral("list-outputs"),
+                    QStringLiteral("Kiírja az elérhető kimeneteket a kiválasztó kapcsolókkal, és kilép.")),
       m_play(
           QStringLiteral("play"),
           QStringLiteral("Lejátssza a fájlt ablak és kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
@@ -76,6 +82,8 @@ CommandLine::CommandLine()
     m_parser.addOption(m_version);
     m_parser.addOption(m_output);
     m_parser.addOption(m_olaPort);
+    m_parser.addOption(m_olaPatch);
+    m_parser.addOption(m_listOutputs);
     m_parser.addOption(m_play);
     m_parser.addOption(m_speed);
     m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"),
@@ -130,8 +138,14 @@ bool CommandLine::applyOutputOptions(OutputChoice& choice, QString* error) const
         return false;
     if (m_parser.isSet(m_olaPort) && !changed.applyOlaPortOption(m_parser.value(m_olaPort), error))
         return false;
+    if (m_parser.isSet(m_olaPatch) && !changed.applyOlaPatchOption(m_parser.value(m_olaPatch), error))
+        return false;
     choice = changed;
     return true;
+}
+
+bool CommandLine::listOutputsRequested() const {
+    return m_parser.isSet(m_listOutputs);
 }
 
 // Qt's own help text, with its headings in Hungarian and the program's name in the usage line.

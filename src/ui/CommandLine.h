@@ -24,7 +24,10 @@ public:
     // The effect file named on the command line, absolute; empty when none.
     QString file() const { return m_file; }
 
-    // Applies --output and --ola-port, if given, to choice. False with a Hungarian error when a
+    // Whether --list-outputs asks for the list of outputs (printed by listOutputs()).
+    bool listOutputsRequested() const;
+
+    // Applies --output, --ola-port and --ola-patch, if given, to choice. False with a Hungarian error when a
     // value is malformed; choice is then unchanged.
     bool applyOutputOptions(OutputChoice& choice, QString* error) const;
 
@@ -46,6 +49,8 @@ private:
     QCommandLineOption m_version;
     QCommandLineOption m_output;
     QCommandLineOption m_olaPort;
+    QCommandLineOption m_olaPatch;
+    QCommandLineOption m_listOutputs;
     // The player's: main() hands a command line with --play to the player before this parser, so
     // here they are only listed in the help, and --speed alone is a mistake.
     QCommandLineOption m_play;
