@@ -2,7 +2,10 @@
 #include "OlaTestServer.h"
 
 #include "output/Module1.h"
+#include "output/OlaDevices.h"
 #include "output/OlaDmxPort.h"
+#include "output/OutputChoice.h"
+#include "output/OutputListing.h"
 #include "sequencer/Sequencer.h"
 
 #include <QElapsedTimer>
@@ -10,6 +13,10 @@
 #include <QtTest>
 
 #include <thread>
+
+#include <QDir>
+#include <sched.h>
+#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 using Dmx = std::array<std::uint8_t, 512>;
@@ -36,8 +43,10 @@ struct Show {
     OlaDmxPort port;
     Sequencer sequencer{boxes, boxes, module, port};
 
-    Show(unsigned universe, int address, int level, int olaPort)
-        : port(int(universe), address, level, olaPort) {
+    // By default the Dummy device's port is patched to the universe, so that it reaches a device.
+    Show(unsigned universe, int address, int level, int olaPort,
+         const QString& patch = QStringLiteral("1-1:0"))
+        : port(int(universe), address, level, olaPort, patch) {
         sequencer.timer().stop(); // ticks by hand
         sequencer.load();
     }
@@ -56,6 +65,24 @@ bool tickUntil(Sequencer& sequencer, Done done, std::chrono::seconds deadline = 
     return true;
 }
 
+// The universe olad has the Dummy device's port patched to, if any.
+std::optional<unsigned> dummyUniverse(int olaPort) {
+    OlaDevices olad(olaPort);
+    const auto devices = olad.devices();
+    const OlaDevices::Device* dummy = devices ? OlaDevices::find(*devices, QStringLiteral("1-1")) : nullptr;
+    return dummy && !dummy->outputs.empty() ? dummy->outputs.front().universe : std::nullopt;
+}
+
+QString readAll(FILE* stream) {
+    std::rewind(stream);
+    QByteArray bytes;
+    char chunk[4096];
+    while (const size_t n = std::fread(chunk, 1, sizeof chunk, stream))
+        bytes.append(chunk, qsizetype(n));
+    std::fclose(stream);
+    return QString::fromLocal8Bit(bytes);
+}
+
 } // namespace
 
 class OlaOutputTest : public QObject {
@@ -68,9 +95,16 @@ private slots:
     void lastFrameRepeatedEverySecond();
     void oladLostAndBack();
     void stalledOladDoesNotDelayTicks();
+    void listing_data();
+    void listing();
+    void patchOption_data();
+    void patchOption();
+    void noDeviceReportedOnceAndCleared();
+    void stalledOladReported();
+    void senderAtNormalPriority();
 
 private:
-    OlaTestServer m_olad;
+    OlaTestServer m_olad{{QStringLiteral("dummy")}};
     unsigned m_universe = 7;
 };
 
@@ -152,7 +186,7 @@ void OlaOutputTest::lastFrameRepeatedEverySecond() {
 }
 
 void OlaOutputTest::oladLostAndBack() {
-    OlaTestServer olad;
+    OlaTestServer olad({QStringLiteral("dummy")});
     QVERIFY(olad.start());
     auto reader = std::make_unique<OlaFrameReader>();
     QVERIFY(reader->open(olad.port(), 1));
@@ -188,7 +222,7 @@ void OlaOutputTest::oladLostAndBack() {
 }
 
 void OlaOutputTest::stalledOladDoesNotDelayTicks() {
-    OlaTestServer olad;
+    OlaTestServer olad({QStringLiteral("dummy")});
     QVERIFY(olad.start());
     OlaFrameReader reader;
     QVERIFY(reader.open(olad.port(), 1));
@@ -215,6 +249,146 @@ void OlaOutputTest::stalledOladDoesNotDelayTicks() {
     olad.resume();
     qInfo("slowest tick with olad stopped: %lld us, 20000 ticks in %lld ms", slowest / 1000, total.elapsed());
     QVERIFY(slowest < 50'000'000); // generous: a blocked tick would never return at all
+}
+
+void OlaOutputTest::listing_data() {
+    QTest::addColumn<bool>("running");
+    QTest::newRow("olad with the Dummy device") << true;
+    QTest::newRow("olad unreachable") << false;
+}
+
+void OlaOutputTest::listing() {
+    QFETCH(bool, running);
+    OlaTestServer olad({QStringLiteral("dummy")});
+    if (running)
+        QVERIFY(olad.start());
+    OutputChoice choice;
+    choice.universe = 4;
+    choice.olaPort = olad.port();
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    QCOMPARE(listOutputs(choice, out, err), 0);
+    const QString listed = readAll(out);
+    const QString reported = readAll(err);
+    QVERIFY(listed.contains(QStringLiteral("--output screen\t")));
+    const QString dummy = QStringLiteral("--output ola:4 --ola-patch 1-1:0 --ola-port %1\t"
+                                         "DMX (OLA): Dummy Device, Dummy Port (szabad)\n")
+                              .arg(olad.port());
+    QCOMPARE(listed.contains(dummy), running);
+    QCOMPARE(reported.count(QLatin1Char('\n')), running ? 0 : 1);
+    QCOMPARE(reported.contains(QStringLiteral("olad")), !running);
+}
+
+void OlaOutputTest::patchOption_data() {
+    QTest::addColumn<QString>("patch");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("device id") << "1-1:0" << true;
+    QTest::newRow("device number") << "1:0" << true;
+    QTest::newRow("missing device") << "9-9:0" << false;
+    QTest::newRow("missing port") << "1-1:3" << false;
+}
+
+void OlaOutputTest::patchOption() {
+    QFETCH(QString, patch);
+    QFETCH(bool, exists);
+    const unsigned universe = ++m_universe;
+    Show show(universe, 1, 255, m_olad.port(), patch);
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    if (exists) {
+        QVERIFY(tickUntil(show.sequencer, [&] { return dummyUniverse(m_olad.port()) == universe; }));
+        QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+        QCOMPARE(failures.size(), 0);
+        return;
+    }
+    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    const QString message = failures.first().first().toString();
+    QVERIFY2(message.contains(QStringLiteral("„%1”").arg(patch.section(QLatin1Char(':'), 0, 0))),
+             qPrintable(message));
+    QVERIFY(message.contains(QStringLiteral("%1. univerzum").arg(universe)));
+    QVERIFY(show.port.failing());
+    QVERIFY(dummyUniverse(m_olad.port()) != universe);
+}
+
+void OlaOutputTest::noDeviceReportedOnceAndCleared() {
+    OlaTestServer olad({QStringLiteral("dummy")});
+    QVERIFY(olad.start());
+    Show show(3, 1, 255, olad.port(), QString());
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    const QString message = failures.first().first().toString();
+    QVERIFY(message.contains(QStringLiteral("3. univerzum")));
+    QVERIFY(message.contains(QStringLiteral("DMX (OLA)")) && message.contains(QStringLiteral("--ola-patch")));
+    QVERIFY(show.port.reachesNoDevice());
+    for (int i = 0; i < 50; ++i)
+        show.sequencer.tick();
+    QCOMPARE(failures.size(), 1);
+
+    OlaFrameReader reader;
+    QVERIFY(reader.open(olad.port(), 3));
+    OlaDevices other(olad.port()); // as olad's web page or ola_patch would
+    QVERIFY(other.patch(1, 0, 3));
+    QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader)[0] == 255; }));
+    QCOMPARE(failures.size(), 1);
+}
+
+void OlaOutputTest::stalledOladReported() {
+    OlaTestServer olad({QStringLiteral("dummy")});
+    QVERIFY(olad.start());
+    Show show(1, 1, 255, olad.port());
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    QVERIFY(tickUntil(show.sequencer, [&] { return dummyUniverse(olad.port()) == 1u; }));
+    QVERIFY(!show.port.failing());
+
+    olad.pause(); // accepts connections (the kernel does), reads nothing
+    QElapsedTimer stalled;
+    stalled.start();
+    QVERIFY(tickUntil(
+        show.sequencer, [&] { return failures.size() == 1; }, 8s));
+    qInfo("stalled olad reported after %lld ms", stalled.elapsed());
+    QVERIFY(failures.first().first().toString().contains(QStringLiteral("nem válaszol")));
+    QVERIFY(show.port.failing() && !show.port.reachesNoDevice());
+    olad.resume();
+    QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+}
+
+// The sender is started by the first write, on the playback thread; a policy of that thread
+// (SCHED_BATCH here, which needs no privilege; SCHED_FIFO in the program) must not carry over.
+void OlaOutputTest::senderAtNormalPriority() {
+    std::vector<std::pair<int, int>> senders; // policy, nice
+    std::thread playback([&] {
+        const sched_param zero{};
+        QCOMPARE(pthread_setschedparam(pthread_self(), SCHED_BATCH, &zero), 0);
+        OlaDmxPort port(1, 1, 255, m_olad.port());
+        port.portOut(Port::DataAddress, 0);
+        port.portOut(Port::ControlAddress, 0);
+        const auto end = std::chrono::steady_clock::now() + 5s;
+        while (senders.empty() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(20ms);
+            const QDir tasks(QStringLiteral("/proc/self/task"));
+            for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+                if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "ktr-dmx")
+                    senders.emplace_back(sched_getscheduler(tid.toInt()),
+                                         getpriority(PRIO_PROCESS, id_t(tid.toInt())));
+            }
+        }
+    });
+    playback.join();
+    QVERIFY(!senders.empty());
+    for (const auto& [policy, nice] : senders) {
+        QCOMPARE(policy, SCHED_OTHER);
+        QCOMPARE(nice, 5);
+    }
 }
 
 QTEST_GUILESS_MAIN(OlaOutputTest)
