@@ -66,7 +66,7 @@ OlaTestServer::OlaTestServer(const QStringList& enabled) {
         if (!enabled.contains(name))
             file.write("enabled = false\n");
         else if (name == QLatin1String("artnet"))
-            file.write("enabled = true\nip = 127.0.0.1\n");
+            file.write("enabled = true\nip = 127.0.0.1\nuse_loopback = true\n");
         else
             file.write("enabled = true\n");
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |

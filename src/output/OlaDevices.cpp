@@ -129,6 +129,8 @@ std::optional<std::vector<OlaDevices::Device>> OlaDevices::devices() {
             OutputPort output;
             output.id = port.Id();
             output.description = text(port.Description());
+            if (output.description.isEmpty()) // Art-Net's ports until patched
+                output.description = QStringLiteral("%1. kimeneti port").arg(output.id);
             if (port.IsActive())
                 output.universe = port.Universe();
             entry.outputs.push_back(output);
