@@ -2,6 +2,8 @@
 
 #include "OlaDevices.h"
 
+#include <QRegularExpression>
+
 #include <ola/DmxBuffer.h>
 #include <ola/Logging.h>
 #include <ola/client/StreamingClient.h>
@@ -257,6 +259,16 @@ QString OlaDmxPort::noDeviceMessage(int universe) {
                "--ola-patch ESZKÖZ:PORT kapcsolót (a lehetőségeket a ktr --list-outputs sorolja fel).\n\n"
                "A program tovább küldi a jelet; amint az univerzumhoz eszköz kerül, a fények kigyulladnak.")
         .arg(universe);
+}
+
+std::optional<int> OlaDmxPort::noDeviceUniverse(const QString& message) {
+    const QRegularExpressionMatch number =
+        QRegularExpression(QStringLiteral("(\\d+)\\. univerzum")).match(message);
+    bool ok = false;
+    const int universe = number.captured(1).toInt(&ok);
+    if (!ok || message != noDeviceMessage(universe))
+        return std::nullopt;
+    return universe;
 }
 
 QString OlaDmxPort::patchFailureMessage(const QString& patch, int universe) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 
 // DMX through olad, the Open Lighting Architecture daemon. The frame mirrors the twelve pins the
@@ -42,6 +43,8 @@ public:
     static Frame frame(quint8 data, quint8 control, int address, int level);
     static QString failureMessage(int olaPort);
     static QString noDeviceMessage(int universe);
+    // The universe named by a noDeviceMessage(); none for any other text.
+    static std::optional<int> noDeviceUniverse(const QString& message);
     static QString patchFailureMessage(const QString& patch, int universe);
 
     struct Shared; // between write() and the sender thread

@@ -3,6 +3,8 @@
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
 
+#include "output/OlaDmxPort.h"
+
 HeadlessPlayer::HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading threading, QObject* parent)
     : QObject(parent), m_status(status), m_port(port),
       m_engine(m_pattern, status, m_module, m_port, threading, this) {
@@ -65,6 +67,7 @@ void HeadlessPlayer::retryOutput() {
         m_engine.retryOutput();
     } else if (m_outputDown && m_port.goodWrites() > m_goodWritesAtRetry) {
         m_outputDown = false;
+        m_status.setOutputNote(QString());
         m_status.info(QStringLiteral("A kimenet újra működik."));
     }
 }
@@ -73,6 +76,9 @@ void HeadlessPlayer::reportFailure(const QString& message) {
     if (m_outputDown)
         return;
     m_outputDown = true;
+    const std::optional<int> universe = OlaDmxPort::noDeviceUniverse(message);
+    m_status.setOutputNote(universe ? QStringLiteral("%1. univerzum: nincs eszköz").arg(*universe)
+                                    : QStringLiteral("kimenet nem elérhető"));
     // The port's text is written for the window, whose next START retries.
     QString text = message;
     const QString windowHint =
