@@ -13,7 +13,8 @@
 
 namespace {
 
-// Per row: the "DEVICE:PORT" text, the device number and the universe the port is patched to.
+// Per row: the "DEVICE:PORT" text, the device number (set for a port's row only) and the universe
+// the port is patched to.
 constexpr int PatchRole = Qt::UserRole;
 constexpr int AliasRole = Qt::UserRole + 1;
 constexpr int UniverseRole = Qt::UserRole + 2;
@@ -157,9 +158,15 @@ void OlaSettingsDialog::patchAndAccept() {
     const QString patch = item->data(0, PatchRole).toString();
     const auto target = OlaDevices::parsePatch(patch);
     OlaDevices olad(m_port->value(), OladTimeoutMs);
-    if (!target || !olad.patch(item->data(0, AliasRole).toUInt(), target->port,
-                               static_cast<unsigned>(m_universe->value()))) {
-        m_state->setText(QStringLiteral("A port nem rendelhető az univerzumhoz: %1.").arg(olad.error()));
+    // Found again by its id: olad numbers its devices afresh when it restarts.
+    const auto devices = olad.devices();
+    const OlaDevices::Device* device =
+        devices && target ? OlaDevices::find(*devices, target->device) : nullptr;
+    if (!device || !olad.patch(device->alias, target->port, static_cast<unsigned>(m_universe->value()))) {
+        const QString why = !devices ? olad.error()
+                            : device ? olad.error()
+                                     : QStringLiteral("az eszköz már nincs meg");
+        m_state->setText(QStringLiteral("A port nem rendelhető az univerzumhoz: %1.").arg(why));
         m_state->show();
         return;
     }
