@@ -715,14 +715,15 @@ double processCpuSeconds(qint64 pid) {
     return double(ticks) / sysconf(_SC_CLK_TCK);
 }
 
-// The window playing to a DMX port, with olad reading the frames back.
+// The window playing to a DMX port (olad's Dummy device patched to its universe), with olad
+// reading the frames back.
 int dmxBench() {
-    OlaTestServer olad;
+    OlaTestServer olad({QStringLiteral("dummy")});
     if (!olad.start()) {
         std::printf("dmx: olad did not start\n");
         return 1;
     }
-    OlaDmxPort port(1, 1, 255, olad.port());
+    OlaDmxPort port(1, 1, 255, olad.port(), QStringLiteral("1-1:0"));
     Form1 window(port);
     window.show();
     setupPattern(window);

@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
     CommandLine commandLine;
     if (!commandLine.parse(arguments))
         return commandLine.exitCode();
-    // --output and --ola-port, for this run only; checked before any window opens.
+    // --output and the outputs' own options, for this run only; checked before any window opens.
     OutputChoice output = OutputChoice::loadSaved();
     QString outputError;
     if (!commandLine.applyOutputOptions(output, &outputError)) {

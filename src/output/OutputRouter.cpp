@@ -59,7 +59,7 @@ bool OutputRouter::failing() const {
 }
 
 bool OutputRouter::write(int address, quint8 value) {
-    return m_backend->portOut(address, value) || fail(m_backend->errorMessage());
+    return m_backend->portOut(address, value) || failLike(*m_backend);
 }
 
 void OutputRouter::reset() {

@@ -32,6 +32,19 @@ void Port::retry() {
 
 bool Port::fail(const QString& message) {
     m_message = message;
+    m_brief.clear();
+    return false;
+}
+
+bool Port::failLike(const Port& inner) {
+    m_message = inner.m_message;
+    m_brief = inner.m_brief;
+    return false;
+}
+
+bool Port::fail(const OutputFailure& failure) {
+    fail(failure.text());
+    m_brief = failure.brief;
     return false;
 }
 

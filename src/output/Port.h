@@ -13,10 +13,15 @@ struct Module1;
 struct OutputFailure {
     static inline const QString ParallelPort = QStringLiteral("A párhuzamos port");
 
+    OutputFailure(QString output, QString device, QString cause, QString remedy, QString brief = QString())
+        : output(std::move(output)), device(std::move(device)), cause(std::move(cause)),
+          remedy(std::move(remedy)), brief(std::move(brief)) {}
+
     QString output; // "A párhuzamos port", "A DMX-kimenet", …
     QString device;
     QString cause;
     QString remedy;
+    QString brief; // a few words for a status line; empty: the output is not available
 
     // Hungarian, in paragraphs: "OUTPUT nem használható: DEVICE", "Ok: …", "Teendő: …".
     QString text() const;
@@ -48,6 +53,8 @@ public:
     // front end's ending.
     bool portOut(int address, quint8 value);
     QString errorMessage() const { return m_message; }
+    // The failure's few words for a status line.
+    QString errorBrief() const { return m_brief; }
     // START calls this: a port that failed is opened afresh at the next write.
     void retry();
     // Whether the output is known not to reach its device right now.
@@ -64,10 +71,13 @@ protected:
     // Called by retry() first, failed or not.
     virtual void starting() {}
     bool fail(const QString& message);
-    bool fail(const OutputFailure& failure) { return fail(failure.text()); }
+    bool fail(const OutputFailure& failure);
+    // A decorator passes on the failure of the port it writes to.
+    bool failLike(const Port& inner);
 
 private:
     QString m_message;
+    QString m_brief;
     std::atomic<bool> m_failed{false};
 };
 

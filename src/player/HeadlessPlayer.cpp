@@ -66,6 +66,7 @@ void HeadlessPlayer::retryOutput() {
         m_engine.retryOutput();
     } else if (m_outputDown && m_port.goodWrites() > m_goodWritesAtRetry) {
         m_outputDown = false;
+        m_status.setOutputNote(QString());
         m_status.info(QStringLiteral("A kimenet újra működik."));
     }
 }
@@ -74,6 +75,8 @@ void HeadlessPlayer::reportFailure(const QString& message) {
     if (m_outputDown)
         return;
     m_outputDown = true;
+    const QString brief = m_port.lastBrief();
+    m_status.setOutputNote(brief.isEmpty() ? QStringLiteral("kimenet nem elérhető") : brief);
     QString text = message;
     text.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
     m_status.error(text + QStringLiteral("\nA lejátszás folytatódik; a lejátszó másodpercenként újra "

@@ -24,10 +24,11 @@ void PlayerStatus::watch(std::function<int()> step, std::function<int()> interva
 
 QString PlayerStatus::liveText() const {
     const int step = m_step ? m_step() : 0;
-    return QStringLiteral("Lépés: %1   Kimenet: %2   Sebesség: %3 ms")
-        .arg(step > 0 ? QString::number(step) : QStringLiteral("–"), 2)
-        .arg(m_monitorLine.isEmpty() ? QStringLiteral("––––––––––––") : m_monitorLine)
-        .arg(m_interval ? m_interval() : 0);
+    const QString line = QStringLiteral("Lépés: %1   Kimenet: %2   Sebesség: %3 ms")
+                             .arg(step > 0 ? QString::number(step) : QStringLiteral("–"), 2)
+                             .arg(m_monitorLine.isEmpty() ? QStringLiteral("––––––––––––") : m_monitorLine)
+                             .arg(m_interval ? m_interval() : 0);
+    return m_outputNote.isEmpty() ? line : line + QStringLiteral("   [") + m_outputNote + QLatin1Char(']');
 }
 
 void PlayerStatus::info(const QString& text) {

@@ -26,6 +26,9 @@ public:
     // Where the live line gets the step and the speed from; starts the refreshes on a terminal.
     void watch(std::function<int()> step, std::function<int()> intervalMs);
 
+    // A short note on the output at the end of the live line (empty: none).
+    void setOutputNote(const QString& note) { m_outputNote = note; }
+
     void info(const QString& text);
     void error(const QString& text);
     // Rewrites the live line if it changed. Called by the refresh timer.
@@ -46,6 +49,7 @@ private:
     QTimer m_refresh;
     QString m_monitorLine;
     QString m_shown;
+    QString m_outputNote;
     std::function<int()> m_step;
     std::function<int()> m_interval;
 };

@@ -5,13 +5,13 @@ bool WatchedPort::write(int address, quint8 value) {
         ++m_goodWrites;
         return true;
     }
-    const QString message = m_target.errorMessage();
     {
         std::lock_guard<std::mutex> lock(m_messageMutex);
-        m_lastFailure = message;
+        m_lastFailure = m_target.errorMessage();
+        m_lastBrief = m_target.errorBrief();
     }
     m_failed = true;
-    return fail(message);
+    return failLike(m_target);
 }
 
 void WatchedPort::reset() {
@@ -22,4 +22,9 @@ void WatchedPort::reset() {
 QString WatchedPort::lastFailure() const {
     std::lock_guard<std::mutex> lock(m_messageMutex);
     return m_lastFailure;
+}
+
+QString WatchedPort::lastBrief() const {
+    std::lock_guard<std::mutex> lock(m_messageMutex);
+    return m_lastBrief;
 }

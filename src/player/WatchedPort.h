@@ -15,6 +15,8 @@ public:
     bool failed() const { return m_failed; }
     quint64 goodWrites() const { return m_goodWrites; }
     QString lastFailure() const;
+    // Its few words for the status line.
+    QString lastBrief() const;
     // A DMX output keeps being written while olad is away, and comes back by itself.
     bool latchesFailures() const override { return m_target.latchesFailures(); }
 
@@ -28,4 +30,5 @@ private:
     std::atomic<quint64> m_goodWrites{0};
     mutable std::mutex m_messageMutex; // taken only when a write fails
     QString m_lastFailure;
+    QString m_lastBrief;
 };

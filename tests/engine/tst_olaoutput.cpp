@@ -1,7 +1,10 @@
 #include "FakeStepPattern.h"
 #include "OlaTestServer.h"
 
+#include "output/ListOutputs.h"
 #include "output/Module1.h"
+#include "output/OutputChoice.h"
+#include "output/ola/OlaDevices.h"
 #include "output/ola/OlaDmxPort.h"
 #include "sequencer/Sequencer.h"
 
@@ -10,6 +13,10 @@
 #include <QtTest>
 
 #include <thread>
+
+#include <QDir>
+#include <sched.h>
+#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 using Dmx = std::array<std::uint8_t, 512>;
@@ -36,8 +43,10 @@ struct Show {
     OlaDmxPort port;
     Sequencer sequencer{boxes, boxes, module, port};
 
-    Show(unsigned universe, int address, int level, int olaPort)
-        : port(int(universe), address, level, olaPort) {
+    // By default the Dummy device's port is patched to the universe, so that it reaches a device.
+    Show(unsigned universe, int address, int level, int olaPort,
+         const QString& patch = QStringLiteral("1-1:0"))
+        : port(int(universe), address, level, olaPort, patch) {
         sequencer.timer().stop(); // ticks by hand
         sequencer.load();
     }
@@ -56,6 +65,14 @@ bool tickUntil(Sequencer& sequencer, Done done, std::chrono::seconds deadline = 
     return true;
 }
 
+// The universe olad has the Dummy device's port patched to, if any.
+std::optional<unsigned> dummyUniverse(int olaPort) {
+    OlaDevices olad(olaPort);
+    const auto devices = olad.devices();
+    const OlaDevices::Device* dummy = devices ? OlaDevices::find(*devices, QStringLiteral("1-1")) : nullptr;
+    return dummy && !dummy->outputs.empty() ? dummy->outputs.front().universe : std::nullopt;
+}
+
 } // namespace
 
 class OlaOutputTest : public QObject {
@@ -68,9 +85,16 @@ private slots:
     void lastFrameRepeatedEverySecond();
     void oladLostAndBack();
     void stalledOladDoesNotDelayTicks();
+    void listing_data();
+    void listing();
+    void patchOption_data();
+    void patchOption();
+    void noDeviceReportedOnceAndCleared();
+    void stalledOladReported();
+    void senderAtNormalPriority();
 
 private:
-    OlaTestServer m_olad;
+    OlaTestServer m_olad{{QStringLiteral("dummy")}};
     unsigned m_universe = 7;
 };
 
@@ -152,7 +176,7 @@ void OlaOutputTest::lastFrameRepeatedEverySecond() {
 }
 
 void OlaOutputTest::oladLostAndBack() {
-    OlaTestServer olad;
+    OlaTestServer olad({QStringLiteral("dummy")});
     QVERIFY(olad.start());
     auto reader = std::make_unique<OlaFrameReader>();
     QVERIFY(reader->open(olad.port(), 1));
@@ -188,7 +212,7 @@ void OlaOutputTest::oladLostAndBack() {
 }
 
 void OlaOutputTest::stalledOladDoesNotDelayTicks() {
-    OlaTestServer olad;
+    OlaTestServer olad({QStringLiteral("dummy")});
     QVERIFY(olad.start());
     OlaFrameReader reader;
     QVERIFY(reader.open(olad.port(), 1));
@@ -215,6 +239,139 @@ void OlaOutputTest::stalledOladDoesNotDelayTicks() {
     olad.resume();
     qInfo("slowest tick with olad stopped: %lld us, 20000 ticks in %lld ms", slowest / 1000, total.elapsed());
     QVERIFY(slowest < 50'000'000); // generous: a blocked tick would never return at all
+}
+
+void OlaOutputTest::listing_data() {
+    QTest::addColumn<bool>("running");
+    QTest::newRow("olad with the Dummy device") << true;
+    QTest::newRow("olad unreachable") << false;
+}
+
+void OlaOutputTest::listing() {
+    QFETCH(bool, running);
+    OlaTestServer olad({QStringLiteral("dummy")});
+    if (running)
+        QVERIFY(olad.start());
+    OutputChoice choice;
+    choice.settings[QStringLiteral("universe")] = QStringLiteral("4");
+    choice.settings[QStringLiteral("olaPort")] = QString::number(olad.port());
+    QStringList problems;
+    const QString listed = listOutputs(choice, &problems);
+    const QString reported =
+        problems.isEmpty() ? QString() : problems.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    QVERIFY(listed.contains(QStringLiteral("--output screen\t")));
+    const QString dummy = QStringLiteral("--output ola:4 --ola-patch 1-1:0 --ola-port %1\t"
+                                         "DMX (OLA): Dummy Device, Dummy Port (szabad)\n")
+                              .arg(olad.port());
+    QCOMPARE(listed.contains(dummy), running);
+    QCOMPARE(reported.count(QLatin1Char('\n')), running ? 0 : 1);
+    QCOMPARE(reported.contains(QStringLiteral("olad")), !running);
+}
+
+void OlaOutputTest::patchOption_data() {
+    QTest::addColumn<QString>("patch");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("device id") << "1-1:0" << true;
+    QTest::newRow("device number") << "1:0" << true;
+    QTest::newRow("missing device") << "9-9:0" << false;
+    QTest::newRow("missing port") << "1-1:3" << false;
+}
+
+void OlaOutputTest::patchOption() {
+    QFETCH(QString, patch);
+    QFETCH(bool, exists);
+    const unsigned universe = ++m_universe;
+    Show show(universe, 1, 255, m_olad.port(), patch);
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    if (exists) {
+        QVERIFY(tickUntil(show.sequencer, [&] { return dummyUniverse(m_olad.port()) == universe; }));
+        QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+        QCOMPARE(failures.size(), 0);
+        return;
+    }
+    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    const QString message = failures.first().first().toString();
+    QVERIFY2(message.contains(QStringLiteral("„%1”").arg(patch.section(QLatin1Char(':'), 0, 0))),
+             qPrintable(message));
+    QVERIFY(message.contains(QStringLiteral("%1. univerzum").arg(universe)));
+    QVERIFY(show.port.failing());
+    QVERIFY(dummyUniverse(m_olad.port()) != universe);
+}
+
+void OlaOutputTest::noDeviceReportedOnceAndCleared() {
+    OlaTestServer olad({QStringLiteral("dummy")});
+    QVERIFY(olad.start());
+    Show show(3, 1, 255, olad.port(), QString());
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    const QString message = failures.first().first().toString();
+    QVERIFY(message.contains(QStringLiteral("3. univerzum")));
+    QVERIFY(message.contains(QStringLiteral("DMX (OLA)")) && message.contains(QStringLiteral("--ola-patch")));
+    QVERIFY(show.port.reachesNoDevice());
+    for (int i = 0; i < 50; ++i)
+        show.sequencer.tick();
+    QCOMPARE(failures.size(), 1);
+
+    OlaFrameReader reader;
+    QVERIFY(reader.open(olad.port(), 3));
+    OlaDevices other(olad.port()); // as olad's web page or ola_patch would
+    QVERIFY(other.patch(1, 0, 3));
+    QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader)[0] == 255; }));
+    QCOMPARE(failures.size(), 1);
+}
+
+void OlaOutputTest::stalledOladReported() {
+    OlaTestServer olad({QStringLiteral("dummy")});
+    QVERIFY(olad.start());
+    Show show(1, 1, 255, olad.port());
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    QVERIFY(tickUntil(show.sequencer, [&] { return dummyUniverse(olad.port()) == 1u; }));
+    QVERIFY(!show.port.failing());
+
+    olad.pause(); // accepts connections (the kernel does), reads nothing
+    QElapsedTimer stalled;
+    stalled.start();
+    QVERIFY(tickUntil(
+        show.sequencer, [&] { return failures.size() == 1; }, 8s));
+    qInfo("stalled olad reported after %lld ms", stalled.elapsed());
+    QVERIFY(failures.first().first().toString().contains(QStringLiteral("nem válaszol")));
+    QVERIFY(show.port.failing() && !show.port.reachesNoDevice());
+    olad.resume();
+    QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+}
+
+// The sender is started by the first write, on the playback thread; a policy of that thread
+// (SCHED_BATCH here, which needs no privilege; SCHED_FIFO in the program) must not carry over.
+void OlaOutputTest::senderAtNormalPriority() {
+    std::vector<int> senders; // their tids
+    std::thread playback([&] {
+        const sched_param zero{};
+        pthread_setschedparam(pthread_self(), SCHED_BATCH, &zero);
+        OlaDmxPort port(1, 1, 255, m_olad.port());
+        port.portOut(Port::ControlAddress, 0);
+        for (int i = 0; i < 250 && senders.empty(); ++i, std::this_thread::sleep_for(20ms)) {
+            const QDir tasks(QStringLiteral("/proc/self/task"));
+            for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+                if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "ktr-dmx")
+                    senders.push_back(tid.toInt()); // checked while the port lives
+            }
+        }
+        for (const int tid : senders)
+            QVERIFY(sched_getscheduler(tid) == SCHED_OTHER && getpriority(PRIO_PROCESS, id_t(tid)) == 5);
+    });
+    playback.join();
+    QVERIFY(!senders.empty());
 }
 
 QTEST_GUILESS_MAIN(OlaOutputTest)

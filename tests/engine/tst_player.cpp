@@ -284,6 +284,7 @@ void PlayerTest::failedOutputIsRetriedAndReportedOnce() {
     player.retryOutput();
     QCOMPARE(QString::fromUtf8(rig.err.data()).count(QStringLiteral("nincs eszköz")), 1);
     QCOMPARE(rig.port.retries, 2);
+    QVERIFY(rig.status.liveText().endsWith(QStringLiteral("[kimenet nem elérhető]")));
 
     rig.port.clearFault(); // the device is back
     player.retryOutput();
@@ -291,6 +292,7 @@ void PlayerTest::failedOutputIsRetriedAndReportedOnce() {
     QCOMPARE(rig.port.writes, played({1}));
     player.retryOutput();
     QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("A kimenet újra működik.")));
+    QVERIFY(rig.status.liveText().endsWith(QStringLiteral(" ms")));
 
     rig.port.setFault(QStringLiteral("ismét elveszett"));
     player.sequencer().tick();
@@ -407,6 +409,8 @@ void PlayerTest::realProgramPlaysToDmx() {
     ktr.terminate();
     QVERIFY(ktr.waitForFinished(10000));
     QCOMPARE(ktr.exitCode(), 0);
+    // This olad has no device at all: the frames above went nowhere, and the player said so.
+    QCOMPARE(QString::fromLocal8Bit(ktr.readAllStandardError()).count(QStringLiteral("2. univerzum")), 1);
 }
 
 QTEST_GUILESS_MAIN(PlayerTest)

@@ -55,14 +55,20 @@ bool accepts(int port) {
 
 } // namespace
 
-OlaTestServer::OlaTestServer() {
+OlaTestServer::OlaTestServer(const QStringList& enabled) {
     QFile::setPermissions(m_config.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                QFileDevice::ExeOwner | QFileDevice::ReadOther |
                                                QFileDevice::WriteOther | QFileDevice::ExeOther);
     for (const char* plugin : Plugins) {
         QFile file(m_config.filePath(QStringLiteral("ola-%1.conf").arg(QLatin1String(plugin))));
         file.open(QIODevice::WriteOnly);
-        file.write("enabled = false\n");
+        const QString name = QLatin1String(plugin);
+        if (!enabled.contains(name))
+            file.write("enabled = false\n");
+        else if (name == QLatin1String("artnet"))
+            file.write("enabled = true\nip = 127.0.0.1\nuse_loopback = true\n");
+        else
+            file.write("enabled = true\n");
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |
                             QFileDevice::WriteOther);
     }

@@ -12,11 +12,13 @@
 #include <thread>
 #include <vector>
 
-// An olad of the test's own: a throwaway configuration with every plugin disabled, a free port
-// (never the packaged 9010), run as "nobody" when the test runs as root (olad refuses root).
+// An olad of the test's own: a throwaway configuration with every plugin disabled but those
+// named ("dummy": one device, 1-1, with one output port; "artnet": bound to the loopback
+// interface, nothing leaves the machine), a free port (never the packaged 9010), run as "nobody"
+// when the test runs as root (olad refuses root).
 class OlaTestServer {
 public:
-    OlaTestServer();
+    explicit OlaTestServer(const QStringList& enabled = {});
     ~OlaTestServer();
 
     // Starts olad (again, on the same port) and waits until it accepts clients.

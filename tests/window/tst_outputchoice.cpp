@@ -1,15 +1,21 @@
+#include "OlaTestServer.h"
 #include "RecordingPort.h"
+
 #include "output/OutputChoice.h"
 #include "output/OutputRouter.h"
+#include "output/ola/OlaDevices.h"
 #include "output/ola/OlaSettingsDialog.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
 #include "ui/OutputMenu.h"
 
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -54,6 +60,8 @@ private slots:
     void menuOnTheWindow();
     void screenOnlyNeverReports();
     void missingOtherDeviceIsNotTheFirstPort();
+    void dialogPatchesThePortChosen_data();
+    void dialogPatchesThePortChosen();
 };
 
 void OutputChoiceTest::commandLine_data() {
@@ -99,6 +107,8 @@ void OutputChoiceTest::commandLine_data() {
     bad("port text", {"--ola-port=abc"});
     bad("empty output", {"--output="});
     bad("empty port", {"--ola-port="});
+    bad("patch without a port", {"--ola-patch", "2-1"});
+    bad("patch port not a number", {"--ola-patch", "2-1:x"});
 }
 
 void OutputChoiceTest::commandLine() {
@@ -253,6 +263,59 @@ void OutputChoiceTest::missingOtherDeviceIsNotTheFirstPort() {
     const std::unique_ptr<Port> port = choice->createPort();
     QVERIFY(!port->portOut(888, 0));
     QVERIFY(port->errorMessage().contains(QStringLiteral("/dev/parport97")));
+}
+
+void OutputChoiceTest::dialogPatchesThePortChosen_data() {
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<int>("patchedTo"); // before the dialog; 0: free
+    QTest::addColumn<bool>("moveIt");   // the answer to the question, when one is asked
+    QTest::addColumn<int>("expected");  // after OK
+    QTest::newRow("free port") << true << 0 << false << 1;
+    QTest::newRow("port of another universe, moved") << true << 2 << true << 1;
+    QTest::newRow("port of another universe, kept") << true << 2 << false << 2;
+    QTest::newRow("no olad") << false << 0 << false << 0;
+}
+
+void OutputChoiceTest::dialogPatchesThePortChosen() {
+    QFETCH(bool, running);
+    QFETCH(int, patchedTo);
+    QFETCH(bool, moveIt);
+    QFETCH(int, expected);
+    OlaTestServer olad({QStringLiteral("dummy")});
+    if (running)
+        QVERIFY(olad.start());
+    OlaDevices other(olad.port());
+    if (patchedTo)
+        QVERIFY(other.patch(1, 0, unsigned(patchedTo)));
+    OutputChoice current;
+    current.settings[QStringLiteral("olaPort")] = QString::number(olad.port());
+    OlaSettingsDialog dialog(current);
+    dialog.open();
+    QTreeWidget* list = dialog.deviceList();
+    QCOMPARE(list->topLevelItemCount(), running ? 2 : 1); // "none", then the Dummy port
+    QCOMPARE(dialog.oladState()->isVisibleTo(&dialog), !running);
+    if (!running) {
+        QVERIFY(dialog.oladState()->text().contains(QStringLiteral("nem érhető el")));
+        dialog.universeBox()->setValue(9);
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.choice().number("universe"), 9);
+        return;
+    }
+    const QTreeWidgetItem* dummy = list->topLevelItem(1);
+    QCOMPARE(dummy->text(0), QStringLiteral("Dummy Device"));
+    QCOMPARE(dummy->text(2), patchedTo ? QString::number(patchedTo) : QStringLiteral("szabad"));
+    list->setCurrentItem(list->topLevelItem(1));
+    dialog.accept();
+    if (patchedTo) {
+        QVERIFY(dialog.question());
+        dialog.question()->button(moveIt ? QMessageBox::Yes : QMessageBox::No)->click();
+    }
+    const auto devices = other.devices();
+    QVERIFY(devices);
+    QCOMPARE(OlaDevices::find(*devices, QStringLiteral("1-1"))->outputs.front().universe, unsigned(expected));
+    QCOMPARE(dialog.isVisible(), expected != 1); // a "no" keeps the dialog open
+    QCOMPARE(dialog.choice().setting("patch"), expected == 1 ? QStringLiteral("1-1:0") : QString());
 }
 
 QTEST_MAIN(OutputChoiceTest)

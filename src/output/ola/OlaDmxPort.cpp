@@ -1,5 +1,7 @@
 #include "OlaDmxPort.h"
 
+#include "OlaDevices.h"
+
 #include <ola/DmxBuffer.h>
 #include <ola/Logging.h>
 #include <ola/client/StreamingClient.h>
@@ -8,11 +10,13 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <csignal>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -22,11 +26,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-enum State { Connecting, Connected, Failed };
+enum State { Connecting, Connected, Failed, NoDevice, PatchFailed };
 
 // Well under the 2.5 s after which sACN receivers drop a silent source.
 constexpr auto RepeatInterval = std::chrono::milliseconds(900);
 constexpr auto ReconnectInterval = std::chrono::seconds(1);
+// How often olad is asked whether the universe reaches a device (and whether it still answers).
+constexpr auto CheckInterval = std::chrono::seconds(2);
 
 // Bits of the control register that are inverted on the connector: C3, C1, C0.
 constexpr quint8 InvertedControlBits = 0x0B;
@@ -38,12 +44,14 @@ struct OlaDmxPort::Shared {
     int address = 1;
     int level = 255;
     int olaPort = 0;
+    std::optional<OlaDevices::PatchTarget> patch;
     int wakeFd = -1;
     // Bits 16..31 count the published pairs, 8..15 hold the data byte, 0..7 the control byte.
     std::atomic<std::uint32_t> latest{0};
     std::atomic<int> state{Connecting};
     std::atomic<bool> stop{false};
     std::atomic<bool> wakePending{false}; // a wake-up is on its way: back-to-back writes skip theirs
+    std::atomic<bool> checkNow{false};    // START: patch and check again at once
     std::promise<void> finished;
 
     ~Shared() {
@@ -57,7 +65,40 @@ struct OlaDmxPort::Shared {
     }
 
     void run();
+    // Patches, then asks whether the universe reaches a device. False: olad is lost or stalled.
+    bool check(OlaDevices& devices);
 };
+
+bool OlaDmxPort::Shared::check(OlaDevices& devices) {
+    auto list = devices.devices();
+    if (!list)
+        return false;
+    const unsigned target = static_cast<unsigned>(universe);
+    bool patchFailed = false;
+    if (patch) {
+        const OlaDevices::Device* device = OlaDevices::find(*list, patch->device);
+        const OlaDevices::OutputPort* output =
+            device ? OlaDevices::findOutput(*device, patch->port) : nullptr;
+        if (!output) {
+            patchFailed = true;
+        } else if (output->universe != target) {
+            if (devices.patch(device->alias, output->id, target)) {
+                list = devices.devices(); // read back what olad made of it
+                if (!list)
+                    return false;
+            } else if (!devices.connected()) {
+                return false;
+            } else {
+                patchFailed = true; // refused
+            }
+        }
+    }
+    if (patchFailed)
+        state = PatchFailed;
+    else
+        state = OlaDevices::reaches(*list, target) ? Connected : NoDevice;
+    return true;
+}
 
 void OlaDmxPort::Shared::run() {
     // A write to a closed connection must fail, not kill the program.
@@ -65,29 +106,50 @@ void OlaDmxPort::Shared::run() {
     sigemptyset(&pipe);
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-    // Below the thread that ticks: a wake-up must not preempt the tick that sent it.
+    // Below the thread that ticks: a wake-up must not preempt the tick that sent it. The thread
+    // is started from the playback thread, whose real-time policy it would otherwise inherit, and
+    // a nice value means nothing to a real-time thread.
+    const sched_param normal{};
+    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 5);
+    pthread_setname_np(pthread_self(), "ktr-dmx");
 
     std::unique_ptr<ola::client::StreamingClient> client;
+    OlaDevices devices(olaPort);
     std::uint32_t sent = 0;
     auto lastSend = Clock::now();
     auto nextConnect = Clock::now();
+    auto nextCheck = Clock::now();
     ola::DmxBuffer buffer;
+    const auto lost = [&] {
+        client.reset();
+        devices.disconnect();
+        state = Failed;
+        nextConnect = Clock::now() + ReconnectInterval;
+    };
     while (!stop.load()) {
-        const auto now = Clock::now();
+        auto now = Clock::now();
         if (!client && now >= nextConnect) {
             ola::client::StreamingClient::Options options;
             options.auto_start = false;
             options.server_port = static_cast<std::uint16_t>(olaPort);
             client = std::make_unique<ola::client::StreamingClient>(options);
             if (client->Setup()) {
-                state = Connected;
                 sent = 0; // the last frame goes out again at once
+                nextCheck = now;
             } else {
-                client.reset();
-                state = Failed;
-                nextConnect = now + ReconnectInterval;
+                lost();
+                continue;
             }
+        }
+        if (client && (checkNow.exchange(false) || now >= nextCheck)) {
+            // A stalled olad still accepts connections (the kernel does), so only an answer counts.
+            if (!check(devices)) {
+                lost();
+                continue;
+            }
+            now = Clock::now();
+            nextCheck = now + CheckInterval;
         }
         wakePending = false;
         const std::uint32_t pair = latest.load();
@@ -98,13 +160,11 @@ void OlaDmxPort::Shared::run() {
                 sent = pair;
                 lastSend = Clock::now();
             } else {
-                client.reset();
-                state = Failed;
-                nextConnect = Clock::now() + ReconnectInterval;
+                lost();
                 continue;
             }
         }
-        const auto wakeAt = client ? lastSend + RepeatInterval : nextConnect;
+        const auto wakeAt = client ? std::min(lastSend + RepeatInterval, nextCheck) : nextConnect;
         const auto wait =
             std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - Clock::now()).count();
         pollfd fd{wakeFd, POLLIN, 0};
@@ -114,11 +174,14 @@ void OlaDmxPort::Shared::run() {
         }
     }
     client.reset();
+    devices.disconnect();
     finished.set_value();
 }
 
-OlaDmxPort::OlaDmxPort(int universe, int address, int level, int olaPort)
-    : m_shared(std::make_shared<Shared>()), m_message(failureMessage(olaPort)) {
+OlaDmxPort::OlaDmxPort(int universe, int address, int level, int olaPort, const QString& patch)
+    : m_shared(std::make_shared<Shared>()), m_message(failureMessage(olaPort)),
+      m_noDeviceMessage(noDeviceMessage(universe)), m_patchMessage(patchFailureMessage(patch, universe)) {
+    m_shared->patch = OlaDevices::parsePatch(patch);
     m_shared->universe = universe;
     m_shared->address = address;
     m_shared->level = level;
@@ -150,7 +213,20 @@ void OlaDmxPort::start() {
 }
 
 bool OlaDmxPort::failing() const {
-    return m_shared->state.load(std::memory_order_relaxed) == Failed;
+    const int state = m_shared->state.load(std::memory_order_relaxed);
+    return state == Failed || state == NoDevice || state == PatchFailed;
+}
+
+bool OlaDmxPort::reachesNoDevice() const {
+    return m_shared->state.load(std::memory_order_relaxed) == NoDevice;
+}
+
+// At START the patch is made again (olad forgets it when it restarts) and the universe checked.
+void OlaDmxPort::starting() {
+    if (!m_started)
+        return; // the first write starts the sender, which checks first thing
+    m_shared->checkNow = true;
+    m_shared->wake();
 }
 
 OlaDmxPort::Frame OlaDmxPort::frame(quint8 data, quint8 control, int address, int level) {
@@ -164,14 +240,37 @@ OlaDmxPort::Frame OlaDmxPort::frame(quint8 data, quint8 control, int address, in
     return dmx;
 }
 
-QString OlaDmxPort::failureMessage(int olaPort) {
-    return OutputFailure{
-        QStringLiteral("A DMX-kimenet"), QStringLiteral("olad (port: %1)").arg(olaPort),
-        QStringLiteral("az olad (Open Lighting Architecture) nem érhető el."),
-        QStringLiteral("indítsa el az olad szolgáltatást (sudo systemctl start olad), majd az "
-                       "olad weboldalán (http://localhost:9090) rendelje az univerzumot egy "
-                       "Art-Net, sACN vagy USB DMX kimenethez.")}
-        .text();
+OutputFailure OlaDmxPort::failureMessage(int olaPort) {
+    return {QStringLiteral("A DMX-kimenet"), QStringLiteral("olad (port: %1)").arg(olaPort),
+            QStringLiteral("az olad (Open Lighting Architecture) nem érhető el, vagy nem válaszol."),
+            QStringLiteral("indítsa el (vagy újra) az olad szolgáltatást: sudo systemctl restart olad."),
+            QStringLiteral("olad nem érhető el")};
+}
+
+OutputFailure OlaDmxPort::noDeviceMessage(int universe) {
+    return {
+        QStringLiteral("A DMX-kimenet"), QStringLiteral("olad"),
+        QStringLiteral("az olad %1. univerzumához nincs kimeneti port rendelve, így a jel nem jut el "
+                       "eszközhöz.")
+            .arg(universe),
+        QStringLiteral("válasszon eszközt a Kimenet menü „DMX (OLA)…” ablakában, vagy adja meg a "
+                       "--ola-patch ESZKÖZ:PORT kapcsolót (a lehetőségeket a ktr --list-outputs sorolja "
+                       "fel). A program tovább küldi a jelet; amint az univerzumhoz eszköz kerül, a fények "
+                       "kigyulladnak."),
+        QStringLiteral("%1. univerzum: nincs eszköz").arg(universe)};
+}
+
+OutputFailure OlaDmxPort::patchFailureMessage(const QString& patch, int universe) {
+    const auto target = OlaDevices::parsePatch(patch);
+    return {QStringLiteral("A DMX-kimenet"),
+            QStringLiteral("az olad „%1” eszközének %2. kimeneti portja")
+                .arg(target ? target->device : patch)
+                .arg(target ? target->port : 0),
+            QStringLiteral("az olad nem rendelheti a(z) %1. univerzumhoz; ilyen eszköz vagy port most nincs.")
+                .arg(universe),
+            QStringLiteral("csatlakoztassa az eszközt, vagy válasszon a ktr --list-outputs által felsoroltak "
+                           "közül (a „DMX (OLA)…” ablakban vagy a --ola-patch kapcsolóval)."),
+            QStringLiteral("nincs ilyen DMX-eszköz: %1").arg(patch)};
 }
 
 bool OlaDmxPort::write(int address, quint8 value) {
@@ -187,5 +286,14 @@ bool OlaDmxPort::write(int address, quint8 value) {
         if (!m_shared->wakePending.exchange(true))
             m_shared->wake();
     }
-    return !failing() || fail(m_message);
+    switch (m_shared->state.load(std::memory_order_relaxed)) {
+    case Failed:
+        return fail(m_message);
+    case NoDevice:
+        return fail(m_noDeviceMessage);
+    case PatchFailed:
+        return fail(m_patchMessage);
+    default:
+        return true;
+    }
 }

@@ -1,5 +1,6 @@
 #include "OlaOutput.h"
 
+#include "OlaDevices.h"
 #include "OlaDmxPort.h"
 #include "output/OutputChoice.h"
 
@@ -9,6 +10,8 @@ const QString Universe = QStringLiteral("universe");
 const QString Address = QStringLiteral("address");
 const QString Level = QStringLiteral("level");
 const QString OlaPort = QStringLiteral("olaPort");
+const QString Patch = QStringLiteral("patch");
+const QString PatchOption = QStringLiteral("ola-patch");
 
 struct Range {
     int min;
@@ -31,10 +34,13 @@ OutputSettings OlaOutput::defaults() const {
     return {{Universe, QStringLiteral("1")},
             {Address, QStringLiteral("1")},
             {Level, QStringLiteral("255")},
-            {OlaPort, QString::number(DefaultOlaPort)}};
+            {OlaPort, QString::number(DefaultOlaPort)},
+            {Patch, QString()}};
 }
 
 bool OlaOutput::validSetting(const QString& key, const QString& value) const {
+    if (key == Patch)
+        return value.isEmpty() || OlaDevices::parsePatch(value);
     const Range range = rangeOf(key);
     return defaults().contains(key) && outputNumber(value, range.min, range.max);
 }
@@ -72,11 +78,27 @@ bool OlaOutput::parse(const std::optional<QString>& arguments, OutputSettings& s
 
 QList<OutputOption> OlaOutput::options() const {
     return {{QStringLiteral("ola-port"), QStringLiteral("Az olad portja (alapérték: 9010)."),
-             QStringLiteral("port")}};
+             QStringLiteral("port")},
+            {PatchOption,
+             QStringLiteral("A DMX-kimenethez: START-kor az olad ESZKÖZ eszközének PORT kimeneti portját az "
+                            "univerzumhoz rendeli (például 2-1:0)."),
+             QStringLiteral("ESZKÖZ:PORT")}};
 }
 
-bool OlaOutput::applyOption(const QString&, const QString& value, OutputSettings& settings,
+bool OlaOutput::applyOption(const QString& name, const QString& value, OutputSettings& settings,
                             QString* error) const {
+    if (name == PatchOption) {
+        const auto target = OlaDevices::parsePatch(value);
+        if (!target) {
+            *error =
+                QStringLiteral("Az --ola-patch értéke ESZKÖZ:PORT legyen (például 2-1:0; a lehetőségeket "
+                               "a ktr --list-outputs sorolja fel), nem „%1”.")
+                    .arg(value);
+            return false;
+        }
+        settings[Patch] = target->text();
+        return true;
+    }
     const std::optional<int> port = outputNumber(value, 1, 65535);
     if (!port) {
         *error =
@@ -93,10 +115,42 @@ QList<OutputEntry> OlaOutput::entries(const OutputChoice& current) const {
 
 std::unique_ptr<Port> OlaOutput::createPort(const OutputSettings& settings) const {
     return std::make_unique<OlaDmxPort>(settings.value(Universe).toInt(), settings.value(Address).toInt(),
-                                        settings.value(Level).toInt(), settings.value(OlaPort).toInt());
+                                        settings.value(Level).toInt(), settings.value(OlaPort).toInt(),
+                                        settings.value(Patch));
 }
 
 QString OlaOutput::description(const OutputSettings& settings) const {
-    return QStringLiteral("DMX az OLA-n át (univerzum %1, cím %2, olad portja %3)")
-        .arg(settings.value(Universe), settings.value(Address), settings.value(OlaPort));
+    QString text = QStringLiteral("DMX az OLA-n át (univerzum %1, cím %2, olad portja %3")
+                       .arg(settings.value(Universe), settings.value(Address), settings.value(OlaPort));
+    if (!settings.value(Patch).isEmpty())
+        text += QStringLiteral(", eszköz: %1").arg(settings.value(Patch));
+    return text + QLatin1Char(')');
+}
+
+QList<OutputListing> OlaOutput::listings(const OutputSettings& settings, QStringList* problems) const {
+    const int olaPort = settings.value(OlaPort).toInt();
+    OlaDevices olad(olaPort);
+    const auto devices = olad.devices();
+    if (!devices) {
+        problems->append(QStringLiteral("a DMX-kimenetek nem sorolhatók fel: %1.").arg(olad.error()));
+        return {};
+    }
+    const QString portOption =
+        olaPort == DefaultOlaPort ? QString() : QStringLiteral(" --ola-port %1").arg(olaPort);
+    QList<OutputListing> rows;
+    for (const OlaDevices::Device& device : *devices) {
+        for (const OlaDevices::OutputPort& port : device.outputs) {
+            const unsigned universe = port.universe.value_or(settings.value(Universe).toUInt());
+            const QString state = port.universe
+                                      ? QStringLiteral("a(z) %1. univerzumhoz rendelve").arg(*port.universe)
+                                      : QStringLiteral("szabad");
+            rows.append({QStringLiteral("--output ola:%1 --ola-patch %2:%3%4")
+                             .arg(universe)
+                             .arg(device.id)
+                             .arg(port.id)
+                             .arg(portOption),
+                         QStringLiteral("DMX (OLA): %1, %2 (%3)").arg(device.name, port.description, state)});
+        }
+    }
+    return rows;
 }

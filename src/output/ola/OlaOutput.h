@@ -26,4 +26,5 @@ public:
     QList<OutputEntry> entries(const OutputChoice& current) const override;
     std::unique_ptr<Port> createPort(const OutputSettings& settings) const override;
     QString description(const OutputSettings& settings) const override;
+    QList<OutputListing> listings(const OutputSettings& settings, QStringList* problems) const override;
 };

@@ -14,5 +14,5 @@ bool SystemPort::write(int address, quint8 value) {
         else
             m_backend = std::make_unique<PpdevPort>(m_device);
     }
-    return m_backend->portOut(address, value) || fail(m_backend->errorMessage());
+    return m_backend->portOut(address, value) || failLike(*m_backend);
 }
