@@ -30,13 +30,3 @@ public:
     // Gives the lines back; the chip stays open.
     virtual void release() = 0;
 };
-
-// A chip found in /dev, for the "Kimenet" menu.
-struct GpioChipEntry {
-    QString name;  // "gpiochip0"
-    QString label; // the kernel's label, empty when the chip cannot be opened
-    QString menuText() const;
-
-    // The chips present in dir, in numeric order.
-    static std::vector<GpioChipEntry> present(const QString& dir = QStringLiteral("/dev"));
-};

@@ -1,3 +1,5 @@
+#include "GpioChipEntry.h"
+
 #include "GpioChip.h"
 
 #include <QCollator>
