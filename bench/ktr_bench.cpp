@@ -277,7 +277,7 @@ void editCost(Form1& window) {
     using Tool = EditMenus::StepTool;
     EditMenus& edit = window.editMenus();
     EditHistory& history = edit.history();
-    QUndoStack& stack = history.stack();
+    UndoStack& stack = history.stack();
     constexpr int Repeats = 200;
     edit.runStepTool(Tool::Copy, 3);
     auto measure = [&](const char* what, const std::function<void()>& prepare,

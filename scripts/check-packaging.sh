@@ -18,7 +18,7 @@ fail() {
 
 DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
 usr=$tmp/root/usr
-for f in bin/ktr share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+for f in bin/ktr libexec/ktr/ktr-play share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg \
   share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz \
   lib/systemd/system/ktr-play@.service share/ktr/examples/futofeny.eff share/mime/packages/$id.xml; do

@@ -8,18 +8,17 @@
 #include "output/Module1.h"
 #include "sequencer/Sequencer.h"
 
-#include <QAbstractSlider>
+#include "sequencer/SpeedControl.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QWidget>
 
-EffectCommands::EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
-                               Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
-                               SaveQuestion& question, QObject* parent)
-    : QObject(parent), m_window(window), m_title(title), m_boxes(boxes), m_module(module),
-      m_sequencer(sequencer), m_speedBar(speedBar), m_chooser(&chooser), m_question(&question),
-      m_changes(new UnsavedChanges(boxes, speedBar, this)) {
+EffectCommands::EffectCommands(CaptionSink showCaption, const QString& title, StepPattern& boxes,
+                               Module1& module, Sequencer& sequencer, SpeedControl& speedBar,
+                               FileChooser& chooser, SaveQuestion& question, QObject* parent)
+    : QObject(parent), m_showCaption(std::move(showCaption)), m_title(title), m_boxes(boxes),
+      m_module(module), m_sequencer(sequencer), m_speedBar(speedBar), m_chooser(&chooser),
+      m_question(&question), m_changes(new UnsavedChanges(boxes, speedBar, this)) {
     connect(m_changes, &UnsavedChanges::modifiedChanged, this, &EffectCommands::updateCaption);
 }
 
@@ -132,7 +131,7 @@ void EffectCommands::updateCaption() {
         caption += QString(11, u' ') + name;
     if (m_changes->isModified())
         caption += u'*';
-    m_window.setWindowTitle(caption);
+    m_showCaption(caption);
 }
 
 QString EffectCommands::saveAsFileName(const QString& chosen) {

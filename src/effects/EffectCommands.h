@@ -9,8 +9,7 @@ class EditHistory;
 class FileChooser;
 class SaveQuestion;
 class UnsavedChanges;
-class QAbstractSlider;
-class QWidget;
+class SpeedControl;
 class Sequencer;
 class StepPattern;
 struct Module1;
@@ -23,11 +22,14 @@ struct Module1;
 class EffectCommands : public QObject {
     Q_OBJECT
 public:
+    // Shows the window's caption.
+    using CaptionSink = std::function<void(const QString& caption)>;
+
     // title is the window's caption without a file; speedBar is VScroll1, whose change handler
     // stores the speed.
-    EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
-                   Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
-                   SaveQuestion& question, QObject* parent = nullptr);
+    EffectCommands(CaptionSink showCaption, const QString& title, StepPattern& boxes, Module1& module,
+                   Sequencer& sequencer, SpeedControl& speedBar, FileChooser& chooser, SaveQuestion& question,
+                   QObject* parent = nullptr);
 
     void setChooser(FileChooser& chooser) { m_chooser = &chooser; }
     // With a history, putting an opened effect into the window is one undo step.
@@ -74,12 +76,12 @@ private:
     bool readEffect(const QString& path, const QString& undoText);
     bool writeEffectFile(const QString& path);
 
-    QWidget& m_window;
+    CaptionSink m_showCaption;
     QString m_title;
     StepPattern& m_boxes;
     Module1& m_module;
     Sequencer& m_sequencer;
-    QAbstractSlider& m_speedBar;
+    SpeedControl& m_speedBar;
     FileChooser* m_chooser;
     EditHistory* m_history = nullptr;
     QString m_exampleName; // shown in the caption while an example is open

@@ -1,7 +1,7 @@
 #include "EffectFile.h"
 
 #include "sequencer/IntervalTimer.h"
-#include <QAbstractSlider>
+#include "sequencer/SpeedControl.h"
 #include <QByteArrayView>
 #include <QDir>
 #include <QFile>
@@ -185,7 +185,7 @@ bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error) {
     return true;
 }
 
-void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, IntervalTimer& timer,
+void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar, IntervalTimer& timer,
                  Module1& module) {
     for (int step = 1; step <= StepCount; ++step) {
         for (int channel = 1; channel <= ChannelCount; ++channel)

@@ -10,7 +10,7 @@
 #include <array>
 #include <optional>
 
-class QAbstractSlider;
+class SpeedControl;
 class IntervalTimer;
 
 // An effect file is 24 CR LF terminated single-byte lines: 22 step lines of 12 "x"/"0"
@@ -53,5 +53,5 @@ bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error);
 // Puts a checked effect into the window: every channel box, the speed bar (whose change handler
 // stores the speed when the value really changes) and then the timer interval, and every
 // enable box. Without a speed in the file the bar, the speed and the interval stay as they are.
-void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, IntervalTimer& timer,
+void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar, IntervalTimer& timer,
                  Module1& module);

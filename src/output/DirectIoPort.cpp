@@ -16,12 +16,12 @@ bool DirectIoPort::write(int address, quint8 value) {
 #ifdef KTR_HAS_PORT_IO
     if (!m_permitted) {
         if (ioperm(DataAddress, 3, 1) != 0) {
-            return fail(portFailureMessage(
-                deviceName,
+            return fail(OutputFailure{
+                OutputFailure::ParallelPort, deviceName,
                 QStringLiteral("nincs /dev/parport0, és a közvetlen portelérést a rendszer nem engedte (%1).")
                     .arg(QString::fromLocal8Bit(strerror(errno))),
                 QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev), hogy a /dev/parport0 eszköz "
-                               "megjelenjen, és vegye fel a felhasználót az lp csoportba.")));
+                               "megjelenjen, és vegye fel a felhasználót az lp csoportba.")});
         }
         m_permitted = true;
     }
@@ -30,8 +30,9 @@ bool DirectIoPort::write(int address, quint8 value) {
 #else
     (void)address;
     (void)value;
-    return fail(portFailureMessage(
-        deviceName, QStringLiteral("nincs /dev/parport0, és ezen a gépen nincs közvetlen portelérés."),
-        QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev).")));
+    return fail(
+        OutputFailure{OutputFailure::ParallelPort, deviceName,
+                      QStringLiteral("nincs /dev/parport0, és ezen a gépen nincs közvetlen portelérés."),
+                      QStringLiteral("Töltse be a ppdev modult (sudo modprobe ppdev).")});
 #endif
 }

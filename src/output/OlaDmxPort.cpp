@@ -165,14 +165,13 @@ OlaDmxPort::Frame OlaDmxPort::frame(quint8 data, quint8 control, int address, in
 }
 
 QString OlaDmxPort::failureMessage(int olaPort) {
-    return QStringLiteral(
-               "A DMX-kimenet nem használható: az olad (Open Lighting Architecture) nem érhető el "
-               "(port: %1).\n\n"
-               "Teendő: indítsa el az olad szolgáltatást (sudo systemctl start olad), majd az olad "
-               "weboldalán (http://localhost:9090) rendelje az univerzumot egy Art-Net, sACN vagy USB "
-               "DMX kimenethez.\n\n"
-               "A lejátszás a képernyőn folytatódik; a program másodpercenként újra kapcsolódik.")
-        .arg(olaPort);
+    return OutputFailure{
+        QStringLiteral("A DMX-kimenet"), QStringLiteral("olad (port: %1)").arg(olaPort),
+        QStringLiteral("az olad (Open Lighting Architecture) nem érhető el."),
+        QStringLiteral("indítsa el az olad szolgáltatást (sudo systemctl start olad), majd az "
+                       "olad weboldalán (http://localhost:9090) rendelje az univerzumot egy "
+                       "Art-Net, sACN vagy USB DMX kimenethez.")}
+        .text();
 }
 
 bool OlaDmxPort::write(int address, quint8 value) {

@@ -140,5 +140,5 @@ bool PpdevPort::failAt(Stage stage, int error) {
                            "modul.")
                 .arg(m_device);
     }
-    return fail(portFailureMessage(m_device, cause, remedy));
+    return fail(OutputFailure{OutputFailure::ParallelPort, m_device, cause, remedy});
 }

@@ -73,13 +73,8 @@ void HeadlessPlayer::reportFailure(const QString& message) {
     if (m_outputDown)
         return;
     m_outputDown = true;
-    // The port's text is written for the window, whose next START retries.
     QString text = message;
-    const QString windowHint =
-        QStringLiteral("A lejátszás a képernyőn folytatódik; a következő START újra megpróbálja a portot.");
-    if (text.endsWith(windowHint))
-        text.chop(windowHint.size());
-    text = text.trimmed().replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    text.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
     m_status.error(text + QStringLiteral("\nA lejátszás folytatódik; a lejátszó másodpercenként újra "
                                          "megpróbálja a kimenetet."));
 }

@@ -156,5 +156,5 @@ bool GpioPort::failRequest(int error) {
 }
 
 bool GpioPort::failWith(const QString& cause, const QString& remedy) {
-    return fail(portFailureMessage(QStringLiteral("%1 (GPIO)").arg(m_settings.chipPath()), cause, remedy));
+    return fail(OutputFailure{QStringLiteral("A GPIO-kimenet"), m_settings.chipPath(), cause, remedy});
 }

@@ -1,7 +1,7 @@
 #include "DialogFileChooser.h"
 
-#include "FileSettings.h"
 #include "QtStateGuard.h"
+#include "effects/FileSettings.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "output/RecordingPort.h"
+#include "RecordingPort.h"
 #include "ui/AppIcon.h"
 #include "ui/Dialog.h"
 #include "ui/Form1.h"

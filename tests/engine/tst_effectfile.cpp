@@ -1,3 +1,4 @@
+#include "FakeSpeed.h"
 #include "FakeStepPattern.h"
 
 #include "effects/EffectFile.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -156,9 +156,7 @@ void EffectFileTest::roundTrip() {
         for (auto& row : target.channels)
             row.fill(1);
         target.enables.fill(1);
-        QScrollBar bar;
-        bar.setRange(SpeedMin, SpeedMax);
-        bar.setValue(123);
+        FakeSpeed bar(123);
         IntervalTimer timer;
         timer.setInterval(77);
         Module1 targetModule;

@@ -1,5 +1,5 @@
 #include "OlaTestServer.h"
-#include "output/RecordingPort.h"
+#include "RecordingPort.h"
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerFile.h"
 #include "player/PlayerMain.h"

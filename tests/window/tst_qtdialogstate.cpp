@@ -1,5 +1,5 @@
 #include "effects/FileSettings.h"
-#include "effects/QtStateGuard.h"
+#include "ui/QtStateGuard.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,10 +1,10 @@
 #include "FakeSaveQuestion.h"
+#include "RecordingPort.h"
 #include "editing/EditHistory.h"
 #include "editing/ExampleLibrary.h"
 #include "effects/EffectCommands.h"
 #include "effects/EffectFile.h"
 #include "effects/FileChooser.h"
-#include "output/RecordingPort.h"
 #include "ui/EditMenus.h"
 #include "ui/Form1.h"
 
@@ -43,7 +43,7 @@ struct Window {
     }
     QByteArray bytes() { return writeEffect(form, form.sequencer().speed, form.module()); }
     EditMenus& edit() { return form.editMenus(); }
-    QUndoStack& stack() { return edit().history().stack(); }
+    UndoStack& stack() { return edit().history().stack(); }
     void speedStep(int count) {
         for (int i = 0; i < count; ++i)
             form.speedBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);

@@ -1,6 +1,6 @@
+#include "RecordingPort.h"
 #include "output/OutputChoice.h"
 #include "output/OutputRouter.h"
-#include "output/RecordingPort.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
 #include "ui/OlaSettingsDialog.h"

@@ -1,7 +1,7 @@
 #include "FakeStepPattern.h"
 
+#include "RecordingPort.h"
 #include "output/Module1.h"
-#include "output/RecordingPort.h"
 #include "sequencer/Sequencer.h"
 
 #include <QSignalSpy>

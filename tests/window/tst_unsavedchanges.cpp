@@ -1,10 +1,10 @@
 #include "FakeSaveQuestion.h"
+#include "RecordingPort.h"
 #include "effects/EffectCommands.h"
 #include "effects/FileChooser.h"
-#include "effects/MessageBoxSaveQuestion.h"
 #include "effects/UnsavedChanges.h"
-#include "output/RecordingPort.h"
 #include "ui/Form1.h"
+#include "ui/MessageBoxSaveQuestion.h"
 
 #include <QAction>
 #include <QCheckBox>

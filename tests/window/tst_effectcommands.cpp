@@ -1,8 +1,8 @@
 #include "FakeSaveQuestion.h"
+#include "RecordingPort.h"
 #include "effects/EffectCommands.h"
 #include "effects/EffectFile.h"
 #include "effects/FileChooser.h"
-#include "output/RecordingPort.h"
 #include "ui/Form1.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileChooser.h"
+#include "effects/FileChooser.h"
 
 #include <QPointer>
 #include <QWidget>

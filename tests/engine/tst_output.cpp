@@ -1,9 +1,9 @@
 #include "FakeStepPattern.h"
 
+#include "RecordingPort.h"
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
 #include "output/Port.h"
-#include "output/RecordingPort.h"
 #include "output/StepEncoder.h"
 
 #include <QtTest>

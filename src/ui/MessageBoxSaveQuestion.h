@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SaveQuestion.h"
+#include "effects/SaveQuestion.h"
 
 #include <QPointer>
 #include <QWidget>

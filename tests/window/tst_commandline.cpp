@@ -1,8 +1,8 @@
 #include "FakeSaveQuestion.h"
+#include "RecordingPort.h"
 #include "effects/EffectCommands.h"
 #include "effects/FileChooser.h"
 #include "effects/UnsavedChanges.h"
-#include "output/RecordingPort.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
 

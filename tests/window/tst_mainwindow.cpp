@@ -1,5 +1,5 @@
 #include "FakeSaveQuestion.h"
-#include "output/RecordingPort.h"
+#include "RecordingPort.h"
 #include "ui/Dialog.h"
 #include "ui/Form1.h"
 
