@@ -2,7 +2,7 @@
 #include "OlaTestServer.h"
 
 #include "output/Module1.h"
-#include "output/OlaDmxPort.h"
+#include "output/ola/OlaDmxPort.h"
 #include "sequencer/Sequencer.h"
 
 #include <QElapsedTimer>

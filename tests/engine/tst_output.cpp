@@ -3,10 +3,14 @@
 #include "RecordingPort.h"
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
+#include "output/OutputRouter.h"
 #include "output/Port.h"
 #include "output/StepEncoder.h"
 
 #include <QtTest>
+
+#include <future>
+#include <thread>
 
 class OutputTest : public QObject {
     Q_OBJECT
@@ -22,6 +26,7 @@ private slots:
     void writePortsOrder_data();
     void writePortsOrder();
     void recordingPortRefusesOtherAddresses();
+    void leftOutputClosedOffThePlayingThread();
 };
 
 void OutputTest::encodeStep_data() {
@@ -196,6 +201,23 @@ void OutputTest::recordingPortRefusesOtherAddresses() {
     QVERIFY(!port.portOut(889, 1));
     QVERIFY(port.writes.isEmpty());
     QVERIFY(port.errorMessage().contains(QStringLiteral("889")));
+}
+
+// Closing may wait (a DMX output on a stalled olad); START must not wait for it.
+void OutputTest::leftOutputClosedOffThePlayingThread() {
+    struct ClosingPort : RecordingPort {
+        std::promise<std::thread::id> closedOn;
+        ~ClosingPort() override { closedOn.set_value(std::this_thread::get_id()); }
+    };
+    auto left = std::make_unique<ClosingPort>();
+    std::future<std::thread::id> closed = left->closedOn.get_future();
+    OutputRouter router(OutputChoice{}, std::move(left));
+    QVERIFY(router.portOut(888, 1));
+    router.choose(OutputChoice{}, std::make_unique<RecordingPort>());
+    router.retry(); // START takes up the new output
+    QVERIFY(router.portOut(888, 2));
+    QCOMPARE(closed.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    QVERIFY(closed.get() != std::this_thread::get_id());
 }
 
 QTEST_APPLESS_MAIN(OutputTest)

@@ -321,6 +321,9 @@ void PlayerTest::realProgramWithoutDisplay_data() {
     QTest::newRow("DMX address out of range")
         << good << QStringList{QStringLiteral("--output"), QStringLiteral("ola:1:600")} << 2 << QString()
         << QStringLiteral("DMX-cím");
+    // As an unset variable in a unit gives it: never the parallel port in silence.
+    QTest::newRow("empty --output") << good << QStringList{QStringLiteral("--output=")} << 2 << QString()
+                                    << QStringLiteral("üres");
 }
 
 void PlayerTest::realProgramWithoutDisplay() {

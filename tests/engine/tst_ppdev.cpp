@@ -1,7 +1,7 @@
 #include "FakeStepPattern.h"
 
 #include "output/Module1.h"
-#include "output/PpdevPort.h"
+#include "output/parport/PpdevPort.h"
 #include "sequencer/Sequencer.h"
 
 #include <QElapsedTimer>

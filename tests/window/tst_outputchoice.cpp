@@ -1,9 +1,9 @@
 #include "RecordingPort.h"
 #include "output/OutputChoice.h"
 #include "output/OutputRouter.h"
+#include "output/ola/OlaSettingsDialog.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
-#include "ui/OlaSettingsDialog.h"
 #include "ui/OutputMenu.h"
 
 #include <QMenuBar>
@@ -11,8 +11,6 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QtTest>
-
-Q_DECLARE_METATYPE(OutputChoice::Kind)
 
 namespace {
 
@@ -61,28 +59,29 @@ private slots:
 void OutputChoiceTest::commandLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<OutputChoice::Kind>("kind");
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("device");
     QTest::addColumn<int>("universe");
     QTest::addColumn<int>("address");
     QTest::addColumn<int>("olaPort");
-    using K = OutputChoice::Kind;
     const QString p0 = QStringLiteral("/dev/parport0");
-    QTest::newRow("none") << QStringList{} << true << K::Parport << p0 << 1 << 1 << 9010;
-    QTest::newRow("parport") << QStringList{"--output", "parport"} << true << K::Parport << p0 << 1 << 1
-                             << 9010;
-    QTest::newRow("parport:device") << QStringList{"--output=parport:/dev/parport2"} << true << K::Parport
-                                    << "/dev/parport2" << 1 << 1 << 9010;
-    QTest::newRow("parport:name") << QStringList{"--output", "parport:parport1"} << true << K::Parport
-                                  << "/dev/parport1" << 1 << 1 << 9010;
-    QTest::newRow("ola") << QStringList{"--output", "ola"} << true << K::Ola << p0 << 1 << 1 << 9010;
+    QTest::newRow("none") << QStringList{} << true << QStringLiteral("parport") << p0 << 1 << 1 << 9010;
+    QTest::newRow("parport") << QStringList{"--output", "parport"} << true << QStringLiteral("parport") << p0
+                             << 1 << 1 << 9010;
+    QTest::newRow("parport:device") << QStringList{"--output=parport:/dev/parport2"} << true
+                                    << QStringLiteral("parport") << "/dev/parport2" << 1 << 1 << 9010;
+    QTest::newRow("parport:name") << QStringList{"--output", "parport:parport1"} << true
+                                  << QStringLiteral("parport") << "/dev/parport1" << 1 << 1 << 9010;
+    QTest::newRow("ola") << QStringList{"--output", "ola"} << true << QStringLiteral("ola") << p0 << 1 << 1
+                         << 9010;
     QTest::newRow("ola:u:a, port") << QStringList{"--output", "ola:0:501", "--ola-port", "9100"} << true
-                                   << K::Ola << p0 << 0 << 501 << 9100;
-    QTest::newRow("ola:u") << QStringList{"--ola-port=1", "--output=ola:42"} << true << K::Ola << p0 << 42
-                           << 1 << 1;
-    QTest::newRow("screen") << QStringList{"--output", "screen"} << true << K::Screen << p0 << 1 << 1 << 9010;
+                                   << QStringLiteral("ola") << p0 << 0 << 501 << 9100;
+    QTest::newRow("ola:u") << QStringList{"--ola-port=1", "--output=ola:42"} << true << QStringLiteral("ola")
+                           << p0 << 42 << 1 << 1;
+    QTest::newRow("screen") << QStringList{"--output", "screen"} << true << QStringLiteral("screen") << p0
+                            << 1 << 1 << 9010;
     const auto bad = [&](const char* name, const QStringList& arguments) {
-        QTest::newRow(name) << arguments << false << K::Parport << p0 << 1 << 1 << 9010;
+        QTest::newRow(name) << arguments << false << QStringLiteral("parport") << p0 << 1 << 1 << 9010;
     };
     bad("unknown", {"--output", "dmx"});
     bad("missing value", {"--output"});
@@ -96,6 +95,8 @@ void OutputChoiceTest::commandLine_data() {
     bad("port 0", {"--ola-port", "0"});
     bad("port 65536", {"--ola-port", "65536"});
     bad("port text", {"--ola-port=abc"});
+    bad("empty output", {"--output="});
+    bad("empty port", {"--ola-port="});
 }
 
 void OutputChoiceTest::commandLine() {
@@ -108,16 +109,16 @@ void OutputChoiceTest::commandLine() {
         QVERIFY(error.contains(QStringLiteral("--")) || error.contains(QStringLiteral("legyen")));
         return;
     }
-    QFETCH(OutputChoice::Kind, kind);
+    QFETCH(QString, kind);
     QFETCH(QString, device);
     QFETCH(int, universe);
     QFETCH(int, address);
     QFETCH(int, olaPort);
     QCOMPARE(choice->kind, kind);
-    QCOMPARE(choice->device, device);
-    QCOMPARE(choice->universe, universe);
-    QCOMPARE(choice->address, address);
-    QCOMPARE(choice->olaPort, olaPort);
+    QCOMPARE(choice->setting("device"), device);
+    QCOMPARE(choice->number("universe"), universe);
+    QCOMPARE(choice->number("address"), address);
+    QCOMPARE(choice->number("olaPort"), olaPort);
     QVERIFY(OutputChoice::loadSaved() == OutputChoice{}); // for this run only
 }
 
@@ -128,7 +129,7 @@ void OutputChoiceTest::choiceSurvivesARestart() {
         QWidget window;
         auto* menu = new OutputMenu(router, &window);
         menu->findChild<QAction*>(QStringLiteral("dmx"))->trigger();
-        OlaSettingsDialog* dialog = menu->olaDialog();
+        auto* dialog = qobject_cast<OlaSettingsDialog*>(menu->dialog());
         QVERIFY(dialog);
         dialog->universeBox()->setValue(3);
         dialog->addressBox()->setValue(100);
@@ -137,17 +138,25 @@ void OutputChoiceTest::choiceSurvivesARestart() {
         dialog->accept();
         chosen = router.choice();
     }
-    QCOMPARE(chosen.kind, OutputChoice::Kind::Ola);
+    QCOMPARE(chosen.kind, QStringLiteral("ola"));
     const OutputChoice restored = OutputChoice::loadSaved();
     QVERIFY(restored == chosen);
-    QCOMPARE(restored.universe, 3);
-    QCOMPARE(restored.address, 100);
-    QCOMPARE(restored.level, 128);
-    QCOMPARE(restored.olaPort, 9200);
-    // A command line overrides it for one run without touching it.
+    QCOMPARE(restored.number("universe"), 3);
+    QCOMPARE(restored.number("address"), 100);
+    QCOMPARE(restored.number("level"), 128);
+    QCOMPARE(restored.number("olaPort"), 9200);
+    // A command line overrides it for one run without touching it, also when the menu is used.
     QString error;
-    QVERIFY(fromCommandLine({"--output", "screen"}, &error)->kind == OutputChoice::Kind::Screen);
+    const auto override = fromCommandLine({"--output", "parport:parport3", "--ola-port", "9300"}, &error);
+    QVERIFY(override);
     QVERIFY(OutputChoice::loadSaved() == chosen);
+    OutputRouter router(*override);
+    QWidget window;
+    auto* menu = new OutputMenu(router, &window);
+    menu->findChild<QAction*>(QStringLiteral("screen"))->trigger();
+    OutputChoice expected = chosen;
+    expected.kind = QStringLiteral("screen");
+    QVERIFY(OutputChoice::loadSaved() == expected);
 }
 
 void OutputChoiceTest::badSettingsFallBackToDefaults() {
@@ -158,10 +167,10 @@ void OutputChoiceTest::badSettingsFallBackToDefaults() {
     settings.setValue(QStringLiteral("output/level"), QStringLiteral("sok"));
     settings.setValue(QStringLiteral("output/universe"), 5);
     const OutputChoice choice = OutputChoice::load(settings);
-    QCOMPARE(choice.kind, OutputChoice::Kind::Ola);
-    QCOMPARE(choice.universe, 5);
-    QCOMPARE(choice.address, 1);
-    QCOMPARE(choice.level, 255);
+    QCOMPARE(choice.kind, QStringLiteral("ola"));
+    QCOMPARE(choice.number("universe"), 5);
+    QCOMPARE(choice.number("address"), 1);
+    QCOMPARE(choice.number("level"), 255);
 }
 
 void OutputChoiceTest::newChoiceTakenUpAtNextStart() {
@@ -174,7 +183,7 @@ void OutputChoiceTest::newChoiceTakenUpAtNextStart() {
     QVERIFY(!router.portOut(888, 1));
     QVERIFY(router.failing());
     OutputChoice screen;
-    screen.kind = OutputChoice::Kind::Screen;
+    screen.kind = QStringLiteral("screen");
     router.choose(screen, std::move(second));
     QVERIFY(router.choice() == screen);
     QVERIFY(!router.portOut(888, 2)); // still the old output until START
@@ -213,7 +222,7 @@ void OutputChoiceTest::menuOnTheWindow() {
 
     menu->findChild<QAction*>(QStringLiteral("screen"))->trigger();
     QCOMPARE(entries(menu).last(), QStringLiteral("Csak képernyő *"));
-    QCOMPARE(OutputChoice::loadSaved().kind, OutputChoice::Kind::Screen);
+    QCOMPARE(OutputChoice::loadSaved().kind, QStringLiteral("screen"));
     window.Start_Stop_Click(); // the next START plays to the screen only
     QVERIFY(!router.failing());
     menu->refresh();
@@ -222,7 +231,7 @@ void OutputChoiceTest::menuOnTheWindow() {
 
 void OutputChoiceTest::screenOnlyNeverReports() {
     OutputChoice screen;
-    screen.kind = OutputChoice::Kind::Screen;
+    screen.kind = QStringLiteral("screen");
     OutputRouter router(screen);
     Form1 window(router);
     window.sequencer().timer().stop();

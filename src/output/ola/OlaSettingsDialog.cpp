@@ -1,5 +1,7 @@
 #include "OlaSettingsDialog.h"
 
+#include "OlaOutput.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
@@ -16,13 +18,16 @@ QSpinBox* spinBox(QWidget* parent, const char* name, int min, int max, int value
 } // namespace
 
 OlaSettingsDialog::OlaSettingsDialog(const OutputChoice& current, QWidget* parent)
-    : QDialog(parent), m_current(current) {
+    : OutputSettingsDialog(parent), m_current(current) {
     setObjectName(QStringLiteral("olaSettings"));
     setWindowTitle(QStringLiteral("DMX (OLA)"));
-    m_universe = spinBox(this, "universe", 0, OutputChoice::MaxUniverse, current.universe);
-    m_address = spinBox(this, "address", OutputChoice::MinAddress, OutputChoice::MaxAddress, current.address);
-    m_level = spinBox(this, "level", OutputChoice::MinLevel, OutputChoice::MaxLevel, current.level);
-    m_port = spinBox(this, "olaPort", 1, 65535, current.olaPort);
+    m_universe =
+        spinBox(this, "universe", 0, OlaOutput::MaxUniverse, current.number(QStringLiteral("universe")));
+    m_address = spinBox(this, "address", OlaOutput::MinAddress, OlaOutput::MaxAddress,
+                        current.number(QStringLiteral("address")));
+    m_level = spinBox(this, "level", OlaOutput::MinLevel, OlaOutput::MaxLevel,
+                      current.number(QStringLiteral("level")));
+    m_port = spinBox(this, "olaPort", 1, 65535, current.number(QStringLiteral("olaPort")));
 
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("Univerzum:"), m_universe);
@@ -39,10 +44,10 @@ OlaSettingsDialog::OlaSettingsDialog(const OutputChoice& current, QWidget* paren
 
 OutputChoice OlaSettingsDialog::choice() const {
     OutputChoice choice = m_current;
-    choice.kind = OutputChoice::Kind::Ola;
-    choice.universe = m_universe->value();
-    choice.address = m_address->value();
-    choice.level = m_level->value();
-    choice.olaPort = m_port->value();
+    choice.kind = QStringLiteral("ola");
+    choice.settings[QStringLiteral("universe")] = QString::number(m_universe->value());
+    choice.settings[QStringLiteral("address")] = QString::number(m_address->value());
+    choice.settings[QStringLiteral("level")] = QString::number(m_level->value());
+    choice.settings[QStringLiteral("olaPort")] = QString::number(m_port->value());
     return choice;
 }

@@ -1,19 +1,17 @@
 #pragma once
 
-#include "output/OutputChoice.h"
-
-#include <QDialog>
+#include "ui/OutputSettingsDialog.h"
 
 class QSpinBox;
 
 // Asks for the DMX settings: universe, first address, the level of an "on" channel, olad's port.
-class OlaSettingsDialog : public QDialog {
+class OlaSettingsDialog : public OutputSettingsDialog {
     Q_OBJECT
 public:
     explicit OlaSettingsDialog(const OutputChoice& current, QWidget* parent = nullptr);
 
     // The current choice made DMX with the values entered.
-    OutputChoice choice() const;
+    OutputChoice choice() const override;
 
     QSpinBox* universeBox() const { return m_universe; }
     QSpinBox* addressBox() const { return m_address; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Port.h"
+#include "output/Port.h"
 
 // Fallback for x86 machines without the ppdev device: direct port I/O (ioperm, outb) on the
 // standard addresses 888..890. Needs root (CAP_SYS_RAWIO). On other processors every write fails

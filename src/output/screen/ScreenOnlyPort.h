@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Port.h"
+#include "output/Port.h"
 
 // Plays on screen only: accepts every write, touches nothing and never fails.
 class ScreenOnlyPort : public Port {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Port.h"
+#include "output/Port.h"
 
 // The system calls the ppdev backend makes, gathered so that tests can make any of them fail.
 struct PpdevCalls {

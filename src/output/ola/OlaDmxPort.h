@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Port.h"
+#include "output/Port.h"
 
 #include <array>
 #include <cstdint>
