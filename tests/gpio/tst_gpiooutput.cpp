@@ -2,11 +2,12 @@
 #include "FakeStepPattern.h"
 
 #include "output/Module1.h"
-#include "output/gpio/GpioChip.h"
+#include "output/OutputChoice.h"
 #include "output/gpio/GpioPort.h"
 #include "output/gpio/GpioSettingsDialog.h"
 #include "sequencer/Sequencer.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QSettings>
@@ -19,12 +20,16 @@
 
 namespace {
 
-GpioSettings settingsFrom(const QString& value) {
+OutputChoice choiceFrom(const QString& value) {
+    OutputChoice choice;
     QString error;
-    const auto settings = GpioSettings::parse(value, &error);
-    if (!settings)
+    if (!choice.applyOutputOption(value, &error))
         qFatal("%s", qPrintable(error));
-    return *settings;
+    return choice;
+}
+
+GpioSettings settingsFrom(const QString& value) {
+    return GpioSettings::from(choiceFrom(value).settings);
 }
 
 // The levels the fake's lines drive, for the offsets listed.
@@ -71,6 +76,7 @@ private slots:
     void settingsText_data();
     void settingsText();
     void settingsFileFallsBack();
+    void menuKeepsTheChosenChip();
     void dialogRefusesRepeatedLine();
 
 private:
@@ -236,40 +242,53 @@ void GpioOutputTest::settingsText_data() {
 void GpioOutputTest::settingsText() {
     QFETCH(QString, value);
     QFETCH(QString, printed);
+    OutputChoice choice;
     QString error;
-    const auto settings = GpioSettings::parse(value, &error);
-    QCOMPARE(settings.has_value(), !printed.isEmpty());
-    if (settings)
-        QCOMPARE(settings->toString(), printed);
-    else
+    QCOMPARE(choice.applyOutputOption(value, &error), !printed.isEmpty());
+    if (printed.isEmpty()) {
         QVERIFY(error.contains(QStringLiteral("gpio:CSIP:VONALAK[:low]")));
+        QCOMPARE(choice, OutputChoice()); // nothing changed
+        return;
+    }
+    QCOMPARE(choice.kind, QStringLiteral("gpio"));
+    QCOMPARE(GpioSettings::from(choice.settings).toString(), printed);
+    QVERIFY(choice.description().startsWith(QStringLiteral("GPIO (gpiochip")));
 }
 
 void GpioOutputTest::settingsFileFallsBack() {
     QTemporaryDir dir;
     QSettings file(dir.filePath(QStringLiteral("ktr.ini")), QSettings::IniFormat);
-    GpioSettings saved = settingsFrom(QStringLiteral("gpio:gpiochip2:7,,9:low"));
+    const OutputChoice saved = choiceFrom(QStringLiteral("gpio:gpiochip2:7,,9:low"));
     saved.save(file);
-    QCOMPARE(GpioSettings::load(file), saved);
+    QCOMPARE(OutputChoice::load(file), saved);
     file.setValue(QStringLiteral("output/gpioLines"), QStringLiteral("7,7"));
     file.setValue(QStringLiteral("output/gpioChip"), QStringLiteral("/etc/passwd"));
-    const GpioSettings loaded = GpioSettings::load(file);
+    const GpioSettings loaded = GpioSettings::from(OutputChoice::load(file).settings);
     QCOMPARE(loaded.chip, GpioSettings().chip);
     QCOMPARE(loaded.lines, GpioSettings().lines);
     QVERIFY(loaded.activeLow);
 }
 
+void GpioOutputTest::menuKeepsTheChosenChip() {
+    // No chip in this machine's /dev: the chosen one is still offered, checked, with its dialog.
+    const OutputChoice choice = choiceFrom(QStringLiteral("gpio:gpiochip0:17"));
+    const QList<OutputEntry> entries = choice.backend().entries(choice);
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().label, QStringLiteral("GPIO (gpiochip0)…"));
+    QVERIFY(entries.first().current && entries.first().dialog);
+}
+
 void GpioOutputTest::dialogRefusesRepeatedLine() {
-    GpioSettingsDialog dialog(settingsFrom(QStringLiteral("gpio:gpiochip0:17,18")),
-                              QStringLiteral("pinctrl"));
+    GpioSettingsDialog dialog(choiceFrom(QStringLiteral("gpio:gpiochip0:17,18")));
     auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
     QVERIFY(ok->isEnabled());
     dialog.lineBox(2)->setValue(17);
     QVERIFY(!ok->isEnabled());
     QVERIFY(dialog.problemText().contains(QStringLiteral("17")));
     dialog.lineBox(2)->setValue(GpioSettings::NotDriven);
+    dialog.activeLowBox()->setChecked(true);
     QVERIFY(ok->isEnabled());
-    QCOMPARE(dialog.settings().toString(), QStringLiteral("gpio:gpiochip0:17,18"));
+    QCOMPARE(dialog.choice(), choiceFrom(QStringLiteral("gpio:gpiochip0:17,18:low")));
 }
 
 QTEST_MAIN(GpioOutputTest)

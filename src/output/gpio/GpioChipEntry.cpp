@@ -6,6 +6,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cerrno>
 
 QString GpioChipEntry::menuText() const {
     if (label.isEmpty())
@@ -21,8 +22,12 @@ std::vector<GpioChipEntry> GpioChipEntry::present(const QString& dir) {
     std::vector<GpioChipEntry> chips;
     for (const QString& name : names) {
         GpioChipEntry entry{name, {}};
-        if (const auto chip = GpioChip::open(dir + QLatin1Char('/') + name))
+        if (const auto chip = GpioChip::open(dir + QLatin1Char('/') + name)) {
             entry.label = chip->label();
+            entry.lineCount = chip->lineCount();
+        } else {
+            entry.openError = errno;
+        }
         chips.push_back(entry);
     }
     return chips;

@@ -1,7 +1,6 @@
 #include "GpioSettings.h"
 
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStringList>
 
 #include <algorithm>
@@ -79,25 +78,26 @@ std::optional<std::array<int, GpioSettings::ChannelCount>> GpioSettings::parseLi
     return result;
 }
 
-std::optional<GpioSettings> GpioSettings::parse(const QString& value, QString* error) {
-    const QStringList parts = value.split(QLatin1Char(':'));
+std::optional<GpioSettings> GpioSettings::parse(const QString& arguments, QString* error) {
+    const QStringList parts = arguments.split(QLatin1Char(':'));
     QString problemText;
     GpioSettings result;
-    if (parts.first() != QLatin1String("gpio") || parts.size() < 3 || parts.size() > 4) {
-        problemText = QStringLiteral("A GPIO-kimenethez meg kell adni a csipet és a vonalakat.");
-    } else if (const auto chip = chipName(parts[1]); !chip) {
+    if (parts.size() < 2 || parts.size() > 3) {
+        problemText = QStringLiteral("A GPIO-kimenethez meg kell adni a csipet és a vonalakat, például "
+                                     "gpio:gpiochip0:17,18,27,22:low.");
+    } else if (const auto chip = chipName(parts[0]); !chip) {
         problemText =
-            QStringLiteral("A GPIO-csip neve gpiochipN vagy /dev/gpiochipN legyen, nem „%1”.").arg(parts[1]);
-    } else if (parts.size() == 4 && parts[3] != QLatin1String("low")) {
-        problemText = QStringLiteral("A vonalak után csak „:low” állhat, nem „:%1”.").arg(parts[3]);
-    } else if (const auto lines = parseLines(parts[2], &problemText)) {
+            QStringLiteral("A GPIO-csip neve gpiochipN vagy /dev/gpiochipN legyen, nem „%1”.").arg(parts[0]);
+    } else if (parts.size() == 3 && parts[2] != QLatin1String("low")) {
+        problemText = QStringLiteral("A vonalak után csak „:low” állhat, nem „:%1”.").arg(parts[2]);
+    } else if (const auto lines = parseLines(parts[1], &problemText)) {
         result.chip = *chip;
         result.lines = *lines;
-        result.activeLow = parts.size() == 4;
+        result.activeLow = parts.size() == 3;
     }
     if (!problemText.isEmpty()) {
         if (error)
-            *error = problemText + QLatin1Char(' ') + syntaxHelp();
+            *error = problemText;
         return std::nullopt;
     }
     return result;
@@ -118,25 +118,30 @@ QString GpioSettings::toString() const {
         .arg(chip, linesText(), activeLow ? QStringLiteral(":low") : QString());
 }
 
-GpioSettings GpioSettings::load(QSettings& settings) {
+GpioSettings GpioSettings::from(const OutputSettings& settings) {
     GpioSettings result;
-    settings.beginGroup(QStringLiteral("output"));
-    if (const auto chip = chipName(settings.value(QStringLiteral("gpioChip")).toString()))
+    if (const auto chip = chipName(settings.value(ChipKey)))
         result.chip = *chip;
-    if (const auto lines = parseLines(settings.value(QStringLiteral("gpioLines")).toString(), nullptr))
+    if (const auto lines = parseLines(settings.value(LinesKey), nullptr))
         result.lines = *lines;
-    const QString activeLow = settings.value(QStringLiteral("gpioActiveLow")).toString();
-    result.activeLow = activeLow == QLatin1String("true");
-    settings.endGroup();
+    result.activeLow = settings.value(ActiveLowKey) == QLatin1String("true");
     return result;
 }
 
-void GpioSettings::save(QSettings& settings) const {
-    settings.beginGroup(QStringLiteral("output"));
-    settings.setValue(QStringLiteral("gpioChip"), chip);
-    settings.setValue(QStringLiteral("gpioLines"), linesText());
-    settings.setValue(QStringLiteral("gpioActiveLow"), activeLow);
-    settings.endGroup();
+void GpioSettings::storeIn(OutputSettings& settings) const {
+    settings[ChipKey] = chip;
+    settings[LinesKey] = linesText();
+    settings[ActiveLowKey] = activeLow ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+bool GpioSettings::validSetting(const QString& key, const QString& value) {
+    if (key == ChipKey)
+        return chipName(value).has_value();
+    if (key == LinesKey)
+        return parseLines(value, nullptr).has_value();
+    if (key == ActiveLowKey)
+        return value == QLatin1String("true") || value == QLatin1String("false");
+    return false;
 }
 
 QString GpioSettings::description() const {
@@ -144,11 +149,4 @@ QString GpioSettings::description() const {
     if (activeLow)
         text += QStringLiteral(", aktív alacsony");
     return text + QLatin1Char(')');
-}
-
-QString GpioSettings::syntaxHelp() {
-    return QStringLiteral(
-        "A GPIO-kimenet alakja: gpio:CSIP:VONALAK[:low], például "
-        "gpio:gpiochip0:17,18,27,22,23,24,25,4:low (legfeljebb 12 vonal, az 1. csatornáé az "
-        "első; :low az aktív alacsony relékártyákhoz).");
 }

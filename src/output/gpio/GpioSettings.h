@@ -1,14 +1,14 @@
 #pragma once
 
+#include "output/OutputBackend.h"
+
 #include <QString>
 
 #include <array>
 #include <optional>
 
-class QSettings;
-
 // Which GPIO lines the twelve channels drive: `gpio:CHIP:LINES[:low]` on the command line, the keys
-// gpioChip, gpioLines and gpioActiveLow in group "output" of ktr.ini.
+// gpioChip, gpioLines and gpioActiveLow of the output settings (and of group "output" in ktr.ini).
 struct GpioSettings {
     static constexpr int ChannelCount = 12;
     static constexpr int NotDriven = -1;
@@ -26,9 +26,14 @@ struct GpioSettings {
     QString chipPath() const { return QStringLiteral("/dev/") + chip; }
     int drivenCount() const;
 
-    // "gpio:CHIP:LINES[:low]". LINES are offsets separated by commas; an empty item leaves its
-    // channel undriven. Returns nothing and sets error (Hungarian) when the value is malformed.
-    static std::optional<GpioSettings> parse(const QString& value, QString* error);
+    static inline const QString ChipKey = QStringLiteral("gpioChip");
+    static inline const QString LinesKey = QStringLiteral("gpioLines");
+    static inline const QString ActiveLowKey = QStringLiteral("gpioActiveLow");
+
+    // "CHIP:LINES[:low]", what follows "gpio:". LINES are offsets separated by commas; an empty
+    // item leaves its channel undriven. Returns nothing and sets error (Hungarian) when malformed.
+    static std::optional<GpioSettings> parse(const QString& arguments, QString* error);
+    // "gpio:CHIP:LINES[:low]"
     QString toString() const;
     // "gpiochipN" or "/dev/gpiochipN" as "gpiochipN".
     static std::optional<QString> chipName(const QString& text);
@@ -39,13 +44,12 @@ struct GpioSettings {
     static QString problem(const std::array<int, ChannelCount>& lines);
 
     // Values that do not parse fall back to the defaults, key by key.
-    static GpioSettings load(QSettings& settings);
-    void save(QSettings& settings) const;
+    static GpioSettings from(const OutputSettings& settings);
+    void storeIn(OutputSettings& settings) const;
+    static bool validSetting(const QString& key, const QString& value);
 
     // For the player and the menu: "GPIO (gpiochip0, vonalak 17,18, aktív alacsony)".
     QString description() const;
-
-    static QString syntaxHelp();
 
 private:
     static constexpr std::array<int, ChannelCount> filled(int value) {

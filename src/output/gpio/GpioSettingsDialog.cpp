@@ -1,5 +1,7 @@
 #include "GpioSettingsDialog.h"
 
+#include "GpioChip.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -8,8 +10,11 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-GpioSettingsDialog::GpioSettingsDialog(const GpioSettings& current, const QString& label, QWidget* parent)
-    : QDialog(parent), m_current(current) {
+GpioSettingsDialog::GpioSettingsDialog(const OutputChoice& proposed, QWidget* parent)
+    : OutputSettingsDialog(parent), m_proposed(proposed), m_current(GpioSettings::from(proposed.settings)) {
+    const GpioSettings& current = m_current;
+    const auto chip = GpioChip::open(current.chipPath());
+    const QString label = chip ? chip->label() : QString();
     setObjectName(QStringLiteral("gpioSettings"));
     setWindowTitle(QStringLiteral("GPIO (%1)").arg(current.chip));
 
@@ -63,6 +68,13 @@ GpioSettingsDialog::GpioSettingsDialog(const GpioSettings& current, const QStrin
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     check();
+}
+
+OutputChoice GpioSettingsDialog::choice() const {
+    OutputChoice result = m_proposed;
+    result.kind = QStringLiteral("gpio");
+    settings().storeIn(result.settings);
+    return result;
 }
 
 GpioSettings GpioSettingsDialog::settings() const {

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "GpioSettings.h"
-
-#include <QDialog>
+#include "ui/OutputSettingsDialog.h"
 
 #include <array>
 
@@ -13,12 +12,14 @@ class QSpinBox;
 
 // Asks which GPIO line each of the twelve channels drives (or none) and whether the board is
 // active-low. OK stays disabled while no line is given or a line is given twice.
-class GpioSettingsDialog : public QDialog {
+class GpioSettingsDialog : public OutputSettingsDialog {
     Q_OBJECT
 public:
-    // label: the chip's label as the kernel gives it, shown beside its name (may be empty).
-    GpioSettingsDialog(const GpioSettings& current, const QString& label, QWidget* parent = nullptr);
+    // proposed: the choice with the chip of the menu entry.
+    explicit GpioSettingsDialog(const OutputChoice& proposed, QWidget* parent = nullptr);
 
+    // The proposed choice made GPIO with the lines entered.
+    OutputChoice choice() const override;
     GpioSettings settings() const;
 
     QSpinBox* lineBox(int channel) const { return m_lines[channel]; }
@@ -28,6 +29,7 @@ public:
 private:
     void check();
 
+    OutputChoice m_proposed;
     GpioSettings m_current;
     std::array<QSpinBox*, GpioSettings::ChannelCount> m_lines{};
     QCheckBox* m_activeLow = nullptr;
