@@ -3,6 +3,7 @@
 
 #include "output/Module1.h"
 #include "output/OutputChoice.h"
+#include "output/OutputRouter.h"
 #include "output/gpio/GpioPort.h"
 #include "output/gpio/GpioSettingsDialog.h"
 #include "sequencer/Sequencer.h"
@@ -71,6 +72,7 @@ private slots:
     void playedStepLevels_data();
     void playedStepLevels();
     void workedExampleAt50ms();
+    void newChoiceOnTheSameLinesAtStart();
     void failures_data();
     void failures();
     void settingsText_data();
@@ -164,6 +166,28 @@ void GpioOutputTest::workedExampleAt50ms() {
         QCOMPARE(FakeGpioChip::valueWrites(), writes[tick]);
     }
     QCOMPARE(FakeGpioChip::requests(), 1);
+}
+
+void GpioOutputTest::newChoiceOnTheSameLinesAtStart() {
+    // The output left at START is closed on the router's thread while the new one takes the lines.
+    OutputRouter router(choiceFrom(QStringLiteral("gpio:gpiochip0:17,18")));
+    FakeStepPattern boxes;
+    Module1 module;
+    Sequencer sequencer{boxes, boxes, module, router};
+    sequencer.timer().stop();
+    sequencer.load();
+    QSignalSpy failures(&sequencer, &Sequencer::portFailed);
+    boxes.setRow(1, QStringLiteral("x00000000000"));
+    boxes.enableOnly({1});
+    sequencer.startStop();
+    sequencer.tick();
+    router.choose(choiceFrom(QStringLiteral("gpio:gpiochip0:18,17:low")));
+    sequencer.startStop();
+    sequencer.startStop(); // START with the new lines
+    QCOMPARE(failures.size(), 0);
+    QCOMPARE(levelsAt({18, 17}), (QList<int>{1, 1}));
+    sequencer.tick();
+    QCOMPARE(levelsAt({18, 17}), (QList<int>{0, 1}));
 }
 
 void GpioOutputTest::failures_data() {

@@ -3,7 +3,12 @@
 #include "GpioChip.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -16,6 +21,50 @@ QString errnoText(int error) {
                                         QString::fromLocal8Bit(strerror(error)));
 }
 
+// The lines the GPIO ports of this process hold. A port left at START is closed on another
+// thread, so the port that follows it on the same lines waits for it here instead of meeting
+// EBUSY from its own predecessor.
+class HeldLines {
+public:
+    static HeldLines& instance() {
+        static HeldLines lines;
+        return lines;
+    }
+    void hold(const QString& chip, const std::vector<unsigned>& offsets) {
+        std::lock_guard guard(m_lock);
+        for (const unsigned offset : offsets)
+            m_held.insert({chip, offset});
+    }
+    void release(const QString& chip, const std::vector<unsigned>& offsets) {
+        {
+            std::lock_guard guard(m_lock);
+            for (const unsigned offset : offsets) {
+                const auto found = m_held.find({chip, offset});
+                if (found != m_held.end())
+                    m_held.erase(found);
+            }
+        }
+        m_released.notify_all();
+    }
+    // Closing a port takes well under a millisecond; the bound only keeps a stuck close from
+    // holding up playback.
+    void awaitRelease(const QString& chip, const std::vector<unsigned>& offsets) {
+        std::unique_lock lock(m_lock);
+        m_released.wait_for(lock, std::chrono::seconds(1), [&] {
+            for (const unsigned offset : offsets) {
+                if (m_held.count({chip, offset}))
+                    return false;
+            }
+            return true;
+        });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_released;
+    std::multiset<std::pair<QString, unsigned>> m_held;
+};
+
 } // namespace
 
 GpioPort::GpioPort(GpioSettings settings) : m_settings(std::move(settings)) {
@@ -27,7 +76,17 @@ GpioPort::GpioPort(GpioSettings settings) : m_settings(std::move(settings)) {
     }
 }
 
-GpioPort::~GpioPort() = default; // the chip releases the lines and closes
+GpioPort::~GpioPort() {
+    close();
+}
+
+// The chip releases the lines as it closes.
+void GpioPort::close() {
+    if (m_holding)
+        HeldLines::instance().release(m_settings.chipPath(), m_offsets);
+    m_holding = false;
+    m_chip.reset();
+}
 
 std::array<bool, GpioSettings::ChannelCount> GpioPort::pins(quint8 data, quint8 control) {
     std::array<bool, GpioSettings::ChannelCount> high{};
@@ -57,14 +116,14 @@ bool GpioPort::write(int address, quint8 value) {
     if (m_chip->setLevels(wanted))
         return true;
     const int error = errno;
-    m_chip.reset();
+    close();
     return failWith(QStringLiteral("a vonalak beállítása nem sikerült (%1); lehet, hogy a csip megszűnt.")
                         .arg(errnoText(error)),
                     QStringLiteral("Ellenőrizze a csipet (gpiodetect, gpioinfo %1).").arg(m_settings.chip));
 }
 
 void GpioPort::reset() {
-    m_chip.reset();
+    close();
 }
 
 bool GpioPort::open(const std::vector<int>& startLevels) {
@@ -94,8 +153,12 @@ bool GpioPort::open(const std::vector<int>& startLevels) {
                             .arg(m_settings.chip));
     }
     m_chip = std::move(chip);
-    if (m_chip->request(m_offsets, startLevels))
+    HeldLines::instance().awaitRelease(m_settings.chipPath(), m_offsets);
+    if (m_chip->request(m_offsets, startLevels)) {
+        HeldLines::instance().hold(m_settings.chipPath(), m_offsets);
+        m_holding = true;
         return true;
+    }
     return failRequest(errno);
 }
 

@@ -32,6 +32,7 @@ protected:
 
 private:
     std::vector<int> levels(quint8 control) const;
+    void close();
     bool open(const std::vector<int>& startLevels);
     bool failOpen(int error);
     bool failRequest(int error);
@@ -41,5 +42,6 @@ private:
     std::vector<unsigned> m_offsets;  // of the driven channels, channel 1 first
     std::vector<int> m_channels;      // the channel index of each offset
     std::unique_ptr<GpioChip> m_chip; // open while the lines are held
+    bool m_holding = false;           // the lines are requested
     quint8 m_data = 0;
 };
