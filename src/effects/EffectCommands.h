@@ -1,5 +1,8 @@
 #pragma once
 
+#include "FileReplacer.h"
+#include "FileStamp.h"
+
 #include <QObject>
 #include <QString>
 
@@ -16,9 +19,9 @@ struct Module1;
 
 // Open, Save and Save As of the File menu, and the caption that names the current file. None of
 // them stops, starts or rewinds playback: a running sequence plays an opened effect from its next
-// tick on. A file is either applied whole or not at all, and a save replaces the file on disk only
-// once it has been written completely. Open, New and anything else that would drop unsaved changes
-// asks first (mayDiscard).
+// tick on. A file is either applied whole or not at all, and a save leaves the file it replaces
+// what it was (FileReplacer). Open, New and anything else that would drop unsaved changes asks
+// first (mayDiscard); Save asks before it writes over a file that changed on disk meanwhile.
 class EffectCommands : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +38,7 @@ public:
     // With a history, putting an opened effect into the window is one undo step.
     void setHistory(EditHistory& history) { m_history = &history; }
     void setQuestion(SaveQuestion& question) { m_question = &question; }
+    void setReplacer(FileReplacer& replacer) { m_replacer = &replacer; }
 
     void open();   // EffBe
     bool save();   // Effki2; true when the file was written
@@ -75,6 +79,7 @@ private:
     void recordAsOneStep(const QString& undoText, const std::function<void()>& change);
     bool readEffect(const QString& path, const QString& undoText);
     bool writeEffectFile(const QString& path);
+    bool changedOnDisk(const QString& path) const;
 
     CaptionSink m_showCaption;
     QString m_title;
@@ -87,4 +92,8 @@ private:
     QString m_exampleName; // shown in the caption while an example is open
     SaveQuestion* m_question;
     UnsavedChanges* m_changes;
+    FileReplacer m_ownReplacer;
+    FileReplacer* m_replacer = &m_ownReplacer;
+    // The current file as it was when last opened or saved here.
+    std::optional<FileStamp> m_diskStamp;
 };

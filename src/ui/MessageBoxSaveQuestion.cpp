@@ -1,5 +1,6 @@
 #include "MessageBoxSaveQuestion.h"
 
+#include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -21,4 +22,12 @@ SaveQuestion::Answer MessageBoxSaveQuestion::ask() {
     if (box.clickedButton() == discard)
         return Answer::Discard;
     return Answer::Cancel;
+}
+
+bool MessageBoxSaveQuestion::overwriteChanged(const QString& path) {
+    const QString text =
+        QStringLiteral("„%1” megváltozott a lemezen, mióta megnyitotta vagy mentette.\nFelülírja?")
+            .arg(QDir::toNativeSeparators(path));
+    return QMessageBox::question(m_parent, m_title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -215,13 +216,24 @@ void PlayerTest::reload_data() {
     QTest::addColumn<QList<int>>("stepsAfter");
     QTest::addColumn<int>("intervalAfter");
     QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("refusal"); // how the message of a refused file begins
 
-    QTest::newRow("good file, same speed")
-        << effectFile({7, 9}, "100") << QList<int>{7, 9, 0, 7} << 100 << true;
+    const QString bad = QStringLiteral("Hibás effektfájl");
+    const QByteArray good = effectFile({7, 9}, "100");
+    QTest::newRow("good file, same speed") << good << QList<int>{7, 9, 0, 7} << 100 << true << QString();
     QTest::newRow("good file, new speed")
-        << effectFile({7, 9}, "300") << QList<int>{7, 9, 0, 7} << 300 << true;
-    QTest::newRow("good file, no speed") << effectFile({7, 9}, "") << QList<int>{7, 9, 0, 7} << 100 << true;
-    QTest::newRow("bad file") << QByteArray("garbage") << QList<int>{7, 0, 3, 7} << 100 << false;
+        << effectFile({7, 9}, "300") << QList<int>{7, 9, 0, 7} << 300 << true << QString();
+    QTest::newRow("good file, no speed")
+        << effectFile({7, 9}, "") << QList<int>{7, 9, 0, 7} << 100 << true << QString();
+    const QList<int> old{7, 0, 3, 7};
+    QTest::newRow("bad file") << QByteArray("garbage") << old << 100 << false << bad;
+    // Caught while being rewritten (cat > show.eff): whatever part has reached the disk.
+    QTest::newRow("cut short (head -c 320)") << good.left(320) << old << 100 << false << bad;
+    QTest::newRow("last line without its end") << good.chopped(2) << old << 100 << false << bad;
+    QTest::newRow("short enable line") << good.left(good.size() - 12) + "\r\n" << old << 100 << false << bad;
+    // Swapped for a pipe: refused at once, not waited on.
+    QTest::newRow("a FIFO") << QByteArray("FIFO") << old << 100 << false
+                            << QStringLiteral("Nem sikerült megnyitni");
 }
 
 void PlayerTest::reload() {
@@ -229,6 +241,7 @@ void PlayerTest::reload() {
     QFETCH(QList<int>, stepsAfter);
     QFETCH(int, intervalAfter);
     QFETCH(bool, accepted);
+    QFETCH(QString, refusal);
 
     Rig rig;
     rig.write(effectFile({3, 7}, "100"));
@@ -236,7 +249,10 @@ void PlayerTest::reload() {
     player.start(rig.read());
     player.sequencer().tick();
     player.sequencer().tick(); // played 3, the walk stands just before 7
-    rig.write(newFile);
+    if (newFile == "FIFO")
+        QVERIFY(QFile::remove(rig.path) && mkfifo(QFile::encodeName(rig.path).constData(), 0600) == 0);
+    else
+        rig.write(newFile);
     QCOMPARE(player.reload(rig.path), accepted);
     QCOMPARE(int(player.sequencer().currentStep), 6);
     QCOMPARE(player.interval(), intervalAfter);
@@ -251,7 +267,7 @@ void PlayerTest::reload() {
         QVERIFY(err.isEmpty());
         QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("Újraolvasva:")));
     } else {
-        QVERIFY2(err.startsWith(QStringLiteral("Hibás effektfájl")), qPrintable(err));
+        QVERIFY2(err.startsWith(refusal), qPrintable(err));
         QVERIFY(err.endsWith(QStringLiteral("Az eddigi effekt fut tovább.\n")));
     }
 }

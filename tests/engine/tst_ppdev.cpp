@@ -1,18 +1,24 @@
 #include "FakeStepPattern.h"
 
+#include "output/parport/DirectIoPort.h"
 #include "output/Module1.h"
 #include "output/parport/PpdevPort.h"
+#include "output/parport/SystemPort.h"
 #include "sequencer/Sequencer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +40,14 @@ struct FakeKernel {
 
     static FakeKernel* current;
 
+    // The node looks like a ppdev device unless a test says otherwise.
+    static int stat(const char*, struct stat* status) {
+        *status = {};
+        status->st_mode = S_IFCHR | 0660;
+        status->st_rdev = makedev(PP_MAJOR, 0);
+        return 0;
+    }
+    static int fstat(int, struct stat* status) { return stat(nullptr, status); }
     static int open(const char* path, int flags) {
         current->opens++;
         current->openFlags = flags;
@@ -83,7 +97,9 @@ struct FakeKernel {
         current->openFds--;
         return 0;
     }
-    static PpdevCalls calls_() { return {FakeKernel::open, FakeKernel::ioctl, FakeKernel::close}; }
+    static PpdevCalls calls_() {
+        return {FakeKernel::stat, FakeKernel::open, FakeKernel::fstat, FakeKernel::ioctl, FakeKernel::close};
+    }
 
     QList<QPair<unsigned long, int>> writes() const {
         QList<QPair<unsigned long, int>> result;
@@ -95,6 +111,29 @@ struct FakeKernel {
     }
 };
 FakeKernel* FakeKernel::current = nullptr;
+
+// Real nodes of this machine, with the opens counted; ioctl must never reach them.
+struct RealNodes {
+    static inline int opens = 0;
+    static inline bool swapped = false; // the check sees a port, the open gets what is there
+    static int stat(const char* path, struct stat* status) {
+        return swapped ? FakeKernel::stat(path, status) : ::stat(path, status);
+    }
+    static int open(const char* path, int flags) { return ++opens, ::open(path, flags); }
+    static int ioctl(int, unsigned long, void*) { return QTest::qFail("ioctl", __FILE__, __LINE__), 0; }
+};
+
+// Root's part of direct I/O, recorded: ioperm as {from, count, on}, outb as {address, value}.
+struct FakeRawIo {
+    static inline QList<QList<unsigned long>> calls;
+    static inline int permissionError = 0;
+    static int ioperm(unsigned long from, unsigned long count, int on) {
+        calls.append({from, count, static_cast<unsigned long>(on)});
+        errno = permissionError;
+        return permissionError ? -1 : 0;
+    }
+    static void outb(unsigned char value, unsigned short address) { calls.append({address, value}); }
+};
 
 } // namespace
 
@@ -109,6 +148,11 @@ private slots:
     void faults_data();
     void faults();
     void busyPortDoesNotFreeze();
+    void refusesWhatIsNotAPort_data();
+    void refusesWhatIsNotAPort();
+    void missingFirstPortIsNotWrittenDirectly();
+    void directIo_data();
+    void directIo();
     void sequencerCarriesOnAndRetries();
 
 private:
@@ -125,6 +169,7 @@ void PpdevTest::opensAtFirstWriteAndWritesRegisters() {
     QCOMPARE(kernel.openedPath, QByteArray("/dev/parport0"));
     QCOMPARE(kernel.openFlags & O_ACCMODE, O_RDWR);
     QCOMPARE(kernel.openFlags & (O_CREAT | O_TRUNC), 0);
+    QCOMPARE(kernel.openFlags & O_NOCTTY, O_NOCTTY);
     const QList<QPair<unsigned long, int>> expected{
         {PPCLAIM, -1}, {PPDATADIR, 0}, {PPWDATA, 0xA5}, {PPWCONTROL, 203 & 0x0F}, {PPWCONTROL, 196 & 0x0F}};
     QCOMPARE(kernel.calls, expected);
@@ -212,6 +257,81 @@ void PpdevTest::busyPortDoesNotFreeze() {
     QVERIFY2(clock.elapsed() < 5000, "the claim was not interrupted");
     QVERIFY(port.errorMessage().contains(QStringLiteral("foglalja")));
     QVERIFY(kernel.writes().isEmpty());
+}
+
+void PpdevTest::refusesWhatIsNotAPort_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("swapped");
+    QTest::addColumn<QString>("fragment");
+    const QString notAPort = QStringLiteral("nem párhuzamos port");
+    QTest::newRow("regular file") << QCoreApplication::applicationFilePath() << false << notAPort;
+    QTest::newRow("through ..") << "/dev/../etc/passwd" << false << notAPort;
+    QTest::newRow("another driver's device") << "/dev/null" << false << notAPort;
+    QTest::newRow("directory") << "/dev" << false << notAPort;
+    QTest::newRow("missing") << "/dev/parport-missing" << false << "modprobe ppdev";
+    QTest::newRow("swapped after the check") << "/dev/null" << true << notAPort;
+}
+
+void PpdevTest::refusesWhatIsNotAPort() {
+    QFETCH(QString, path);
+    QFETCH(bool, swapped);
+    QFETCH(QString, fragment);
+    RealNodes::opens = 0;
+    RealNodes::swapped = swapped;
+    PpdevPort port(path, {RealNodes::stat, RealNodes::open, ::fstat, RealNodes::ioctl, ::close});
+    QVERIFY(!port.portOut(888, 0));
+    QVERIFY2(port.errorMessage().contains(fragment) && port.errorMessage().contains(path),
+             qPrintable(port.errorMessage()));
+    QCOMPARE(RealNodes::opens, swapped ? 1 : 0); // refused before the open when it can be
+}
+
+// Without the ppdev device the first port is reported missing, never written blind on 0x378.
+void PpdevTest::missingFirstPortIsNotWrittenDirectly() {
+    if (QFileInfo::exists(QStringLiteral("/dev/parport0")))
+        QSKIP("this machine has /dev/parport0");
+    SystemPort port;
+    QVERIFY(!port.portOut(888, 0));
+    QVERIFY(port.errorMessage().contains(QStringLiteral("/dev/parport0")));
+    QVERIFY(!port.errorMessage().contains(QStringLiteral("0x378")));
+}
+
+void PpdevTest::directIo_data() {
+    QTest::addColumn<QByteArray>("ioports");
+    QTest::addColumn<int>("permissionError");
+    QTest::addColumn<QString>("fragment"); // empty: the port is written
+    const QByteArray pc = "0000-0cf7 : PCI Bus 0000:00\n  0000-001f : dma1\n  0378-037a : parport0\n"
+                          "  03c0-03df : vga+\n  0778-077a : parport0\n";
+    QTest::newRow("port there") << pc << 0 << QString();
+    QTest::newRow("no parport0") << QByteArray("  03c0-03df : vga+\n") << 0 << "nincs párhuzamos port";
+    QTest::newRow("parport0 elsewhere")
+        << QByteArray("  0278-027a : parport0\n") << 0 << "nincs párhuzamos port";
+    QTest::newRow("another claimant") << pc + "    0379-0379 : wdt\n" << 0 << "más is használja (wdt)";
+    QTest::newRow("addresses hidden from non-root")
+        << QByteArray("0000-0000 : parport0\n") << 0 << "csak a root";
+    QTest::newRow("no /proc/ioports") << QByteArray() << 0 << "nem olvasható";
+    QTest::newRow("permission refused") << pc << EPERM << "nem engedte";
+}
+
+void PpdevTest::directIo() {
+    QFETCH(QByteArray, ioports);
+    QFETCH(int, permissionError);
+    QFETCH(QString, fragment);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("ioports")));
+    QVERIFY(ioports.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(ioports) && file.flush()));
+    FakeRawIo::calls.clear();
+    FakeRawIo::permissionError = permissionError;
+    auto port =
+        std::make_unique<DirectIoPort>(DirectIoCalls{FakeRawIo::ioperm, FakeRawIo::outb, file.fileName()});
+    const bool written = port->portOut(888, 0x5A) && port->portOut(890, 203);
+    QVERIFY2(port->errorMessage().contains(fragment) && written == fragment.isEmpty(),
+             qPrintable(port->errorMessage()));
+    port.reset();
+    if (written) // permission, the two bytes, and the permission given back when the output closes
+        QCOMPARE(FakeRawIo::calls,
+                 (QList<QList<unsigned long>>{{888, 3, 1}, {888, 0x5A}, {890, 203}, {888, 3, 0}}));
+    else // the range is checked before the permission is even asked for
+        QCOMPARE(FakeRawIo::calls.size(), permissionError ? 1 : 0);
 }
 
 void PpdevTest::sequencerCarriesOnAndRetries() {

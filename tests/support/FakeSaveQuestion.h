@@ -2,7 +2,7 @@
 
 #include "effects/SaveQuestion.h"
 
-// Answers the question about unsaved changes without a box, and counts how often it was asked.
+// Answers the questions about saving without a box, and counts how often they were asked.
 class FakeSaveQuestion : public SaveQuestion {
 public:
     explicit FakeSaveQuestion(Answer given = Answer::Discard) : answer(given) {}
@@ -10,7 +10,10 @@ public:
         ++asked;
         return answer;
     }
+    bool overwriteChanged(const QString&) override { return ++overwriteAsked, overwrite; }
 
     Answer answer;
     int asked = 0;
+    bool overwrite = true;
+    int overwriteAsked = 0;
 };

@@ -3,6 +3,7 @@
 #include "effects/EffectCommands.h"
 #include "effects/EffectFile.h"
 #include "effects/FileChooser.h"
+#include "effects/FileReplacer.h"
 #include "ui/Form1.h"
 
 #include <QAction>
@@ -13,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +39,26 @@ public:
     int openCalls = 0;
     int saveCalls = 0;
     QStringList replaceAsked;
+};
+
+// What the system answers differently to root (CI): a folder closed to new files, other owners.
+struct FakeReplacer : FileReplacer {
+    bool denyNewFiles = false, mayChangeOwner = true;
+    std::optional<uid_t> oldOwner;
+    QList<QPair<uid_t, gid_t>> ownersGiven;
+
+    int statFile(const char* path, struct stat& status) override {
+        const int result = FileReplacer::statFile(path, status);
+        status.st_uid = oldOwner.value_or(status.st_uid);
+        return result;
+    }
+    int createFile(const char* path) override {
+        return denyNewFiles ? (errno = EACCES, -1) : FileReplacer::createFile(path);
+    }
+    int changeOwner(int, uid_t owner, gid_t group) override {
+        ownersGiven.append({owner, group});
+        return mayChangeOwner ? 0 : (errno = EPERM, -1);
+    }
 };
 
 // The real window, its File menu driven through an injected chooser.
@@ -128,6 +151,8 @@ private slots:
     void saveAfterOpenWritesBackQuietly();
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
+    void saveKeepsTheFileItReplaces_data();
+    void saveKeepsTheFileItReplaces();
     void commandsLeavePlaybackAlone_data();
     void commandsLeavePlaybackAlone();
 };
@@ -429,6 +454,8 @@ void EffectCommandsTest::failedSaveKeepsEverything_data() {
                                            << "mappa.eff";
     QTest::newRow("Save As into a missing folder") << "Effki"
                                                    << "nincs/új.eff";
+    QTest::newRow("Save As into a folder that lets no new file in") << "Effki"
+                                                                    << "új.eff";
     QTest::newRow("Save once the folder became a file") << "Effki2"
                                                         << "eltűnt/minta.eff";
     QTest::newRow("Save once the file became a folder") << "Effki2"
@@ -452,7 +479,7 @@ void EffectCommandsTest::failedSaveKeepsEverything() {
         w.run("Effki");
         QCOMPARE(w.form.module().effectPath, target);
         QVERIFY(QFile::remove(target));
-        if (chosen.startsWith(QLatin1String("eltűnt"))) {
+        if (chosen.startsWith(QStringLiteral("eltűnt"))) {
             QVERIFY(folder.rmdir(QStringLiteral("eltűnt")));
             QVERIFY(writeFile(dir.filePath(QStringLiteral("eltűnt")), "not a folder"));
         } else {
@@ -466,15 +493,85 @@ void EffectCommandsTest::failedSaveKeepsEverything() {
     const QStringList before = state(w.form);
     const auto files = folderContents(dir.path());
 
+    FakeReplacer replacer;
+    replacer.denyNewFiles = chosen == QStringLiteral("új.eff");
+    w.form.effectCommands().setReplacer(replacer);
     w.choose(target);
     w.run(qPrintable(action));
     QCOMPARE(w.failures->size(), 1);
     QVERIFY2(w.lastFailure().contains(QStringLiteral("Nem sikerült menteni: „%1”").arg(target)),
              qPrintable(w.lastFailure()));
+    QVERIFY(!replacer.denyNewFiles ||
+            w.lastFailure().contains("A mappában nem hozható létre fájl: „" + dir.path()));
     // enablePattern is the writer's working text and may change; nothing else may.
     QCOMPARE(state(w.form).mid(0, 6), before.mid(0, 6));
     QCOMPARE(folderContents(dir.path()), files); // the old file intact, no temporary file left
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("mappa.eff/tartalom"))).isDir());
+}
+
+void EffectCommandsTest::saveKeepsTheFileItReplaces_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("inPlace"); // the old file itself written (or kept), not a new one renamed over it
+    QTest::addColumn<bool>("overwrite"); // the answer
+    QTest::newRow("folder lets no new file in, file writable") << "folder" << true << true;
+    QTest::newRow("second hard link") << "link" << true << true;
+    QTest::newRow("someone else's file, saved by root") << "root" << false << true;
+    QTest::newRow("someone else's file, group-writable, saved by a user") << "user" << true << true;
+    QTest::newRow("symbolic link") << "symlink" << false << true;
+    QTest::newRow("mode 0640") << "mode" << false << true;
+    QTest::newRow("rewritten elsewhere since opened: overwritten") << "rewrite" << false << true;
+    QTest::newRow("rewritten elsewhere since opened: answered no") << "rewrite" << true << false;
+    QTest::newRow("rewritten, then Save As another name: no question")
+        << "rewrite, then save as" << true << true;
+}
+
+void EffectCommandsTest::saveKeepsTheFileItReplaces() {
+    QFETCH(QString, setup);
+    QFETCH(bool, inPlace);
+    QFETCH(bool, overwrite);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("közös.eff"));
+    const QString other = dir.filePath(QStringLiteral("másik név.eff"));
+    QVERIFY(writeFile(path, fileWith({"x"}, "200", "x")));
+    FakeReplacer replacer;
+    replacer.denyNewFiles = setup == QLatin1String("folder");
+    replacer.mayChangeOwner = setup != QLatin1String("user");
+    if (setup == QLatin1String("root") || setup == QLatin1String("user"))
+        replacer.oldOwner = 4242;
+    const QByteArray name = QFile::encodeName(path);
+    QVERIFY(setup != QLatin1String("link") || ::link(name, QFile::encodeName(other)) == 0);
+    QVERIFY(setup != QLatin1String("symlink") || QFile::link(path, other));
+    QVERIFY(setup != QLatin1String("mode") || ::chmod(name, 0640) == 0);
+    QVERIFY(setup != QLatin1String("folder") || ::chmod(QFile::encodeName(dir.path()), 0555) == 0);
+    const auto writable = qScopeGuard([&] { ::chmod(QFile::encodeName(dir.path()), 0700); });
+
+    Window w;
+    w.form.effectCommands().setReplacer(replacer);
+    w.question.overwrite = overwrite;
+    w.choose(setup == QLatin1String("symlink") ? other : path);
+    w.run("EffBe");
+    const QByteArray theirs = "egy másik program írta\r\n";
+    QVERIFY(!setup.startsWith(QLatin1String("rewrite")) || writeFile(path, theirs));
+    struct stat before {
+    }, after{};
+    ::stat(name, &before);
+    w.form.setChannelBox(7, 7, 1);
+    w.choose(other);
+    w.run(setup.endsWith(QLatin1String("save as")) ? "Effki" : "Effki2");
+
+    QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+    QCOMPARE(readFile(setup.endsWith(QLatin1String("save as")) ? other : path),
+             overwrite ? expectedBytes(w.form) : theirs);
+    QCOMPARE(w.form.windowTitle().endsWith(u'*'), !overwrite); // a No keeps the edit, unsaved
+    ::stat(name, &after);
+    QCOMPARE(after.st_ino == before.st_ino, inPlace);
+    QCOMPARE(QList<uint>({after.st_mode, after.st_uid, after.st_gid}),
+             QList<uint>({before.st_mode, before.st_uid, before.st_gid}));
+    if (setup == QLatin1String("root")) // given before the new file took the old one's place
+        QCOMPARE(replacer.ownersGiven, (QList<QPair<uid_t, gid_t>>{{4242, before.st_gid}}));
+    w.run("Effki2"); // asked when changed since opened, again after a No; never about its own write
+    QCOMPARE(w.question.overwriteAsked, setup == QLatin1String("rewrite") ? 2 - overwrite : 0);
 }
 
 void EffectCommandsTest::commandsLeavePlaybackAlone_data() {

@@ -337,6 +337,7 @@ void MainWindowTest::menus() {
                                        QStringLiteral("="), QStringLiteral("kilepes=Kilépés")}));
     QCOMPARE(top[1]->menu()->actions().size(), 1);
     QCOMPARE(shown(top[1]->menu()->actions()[0]), QStringLiteral("Dorn és Kalmo"));
+    QCOMPARE(top[1]->text(), QStringLiteral("&Névjegy")); // Alt+N, as the README says
     const QList<QAction*> entries = top[0]->menu()->actions();
     QCOMPARE(entries[0]->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     QCOMPARE(entries[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));

@@ -72,6 +72,8 @@ void OutputChoiceTest::commandLine_data() {
                                     << QStringLiteral("parport") << "/dev/parport2" << 1 << 1 << 9010;
     QTest::newRow("parport:name") << QStringList{"--output", "parport:parport1"} << true
                                   << QStringLiteral("parport") << "/dev/parport1" << 1 << 1 << 9010;
+    QTest::newRow("parport:direct") << QStringList{"--output", "parport:direct"} << true
+                                    << QStringLiteral("parport") << "direct" << 1 << 1 << 9010;
     QTest::newRow("ola") << QStringList{"--output", "ola"} << true << QStringLiteral("ola") << p0 << 1 << 1
                          << 9010;
     QTest::newRow("ola:u:a, port") << QStringList{"--output", "ola:0:501", "--ola-port", "9100"} << true
@@ -243,7 +245,7 @@ void OutputChoiceTest::screenOnlyNeverReports() {
     QVERIFY(!router.failing());
 }
 
-// Direct I/O on 0x378 stands in for /dev/parport0 only; any other device missing is told as such.
+// A missing device is told as such; direct I/O never stands in for it unasked.
 void OutputChoiceTest::missingOtherDeviceIsNotTheFirstPort() {
     QString error;
     const auto choice = fromCommandLine({"--output", "parport:parport97"}, &error);

@@ -1,5 +1,6 @@
 #include "ParportOutput.h"
 
+#include "DirectIoPort.h"
 #include "SystemPort.h"
 #include "output/OutputChoice.h"
 
@@ -16,7 +17,7 @@ OutputSettings ParportOutput::defaults() const {
 }
 
 bool ParportOutput::validSetting(const QString& key, const QString& value) const {
-    return key == Device && value.startsWith(QLatin1String("/dev/"));
+    return key == Device && (value.startsWith(QLatin1String("/dev/")) || DirectIoPort::isRequested(value));
 }
 
 bool ParportOutput::parse(const std::optional<QString>& arguments, OutputSettings& settings,
@@ -31,7 +32,8 @@ bool ParportOutput::parse(const std::optional<QString>& arguments, OutputSetting
                                   : QStringLiteral("Hibás párhuzamosport-eszköz: „%1”.").arg(device);
         return false;
     }
-    settings[Device] = device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
+    const bool asIs = device.startsWith(QLatin1Char('/')) || DirectIoPort::isRequested(device);
+    settings[Device] = asIs ? device : QStringLiteral("/dev/") + device;
     return true;
 }
 
@@ -57,7 +59,9 @@ std::unique_ptr<Port> ParportOutput::createPort(const OutputSettings& settings) 
 }
 
 QString ParportOutput::description(const OutputSettings& settings) const {
-    return QStringLiteral("párhuzamos port (%1)").arg(settings.value(Device));
+    const QString device = settings.value(Device);
+    return DirectIoPort::isRequested(device) ? QStringLiteral("párhuzamos port (közvetlen elérés, 0x378)")
+                                             : QStringLiteral("párhuzamos port (%1)").arg(device);
 }
 
 QList<OutputListing> ParportOutput::listings(const OutputSettings&, QStringList*) const {

@@ -9,7 +9,7 @@ public:
 
     QString name() const override { return QStringLiteral("parport"); }
     int order() const override { return 0; }
-    QString syntax() const override { return QStringLiteral("parport[:ESZKÖZ]"); }
+    QString syntax() const override { return QStringLiteral("parport[:ESZKÖZ|direct]"); }
     OutputSettings defaults() const override;
     bool validSetting(const QString& key, const QString& value) const override;
     bool parse(const std::optional<QString>& arguments, OutputSettings& settings,

@@ -5,14 +5,22 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/major.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
 
+int systemStat(const char* path, struct stat* status) {
+    return ::stat(path, status);
+}
 int systemOpen(const char* path, int flags) {
     return ::open(path, flags);
+}
+int systemFstat(int fd, struct stat* status) {
+    return ::fstat(fd, status);
 }
 int systemIoctl(int fd, unsigned long request, void* argument) {
     return ::ioctl(fd, request, argument);
@@ -23,6 +31,10 @@ int systemClose(int fd) {
 
 void ignoreSignal(int) {}
 
+bool isPortDevice(const struct stat& status) {
+    return S_ISCHR(status.st_mode) && major(status.st_rdev) == PP_MAJOR;
+}
+
 QString errnoText(int error) {
     const char* name = strerrorname_np(error);
     return QStringLiteral("%1: %2").arg(QString::fromLatin1(name ? name : "?"),
@@ -32,7 +44,7 @@ QString errnoText(int error) {
 } // namespace
 
 PpdevCalls PpdevCalls::system() {
-    return {systemOpen, systemIoctl, systemClose};
+    return {systemStat, systemOpen, systemFstat, systemIoctl, systemClose};
 }
 
 PpdevPort::PpdevPort(QString device, PpdevCalls calls, int claimTimeoutMs)
@@ -54,9 +66,18 @@ bool PpdevPort::write(int address, quint8 value) {
 
 bool PpdevPort::openDevice() {
     const QByteArray path = m_device.toLocal8Bit();
-    m_fd = m_calls.open(path.constData(), O_RDWR | O_CLOEXEC);
+    struct stat status {};
+    if (m_calls.stat(path.constData(), &status) < 0)
+        return failAt(Stage::Open, errno);
+    if (!isPortDevice(status))
+        return failAt(Stage::Kind, 0);
+    m_fd = m_calls.open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_fd < 0)
         return failAt(Stage::Open, errno);
+    if (m_calls.fstat(m_fd, &status) < 0)
+        return failAt(Stage::Open, errno);
+    if (!isPortDevice(status))
+        return failAt(Stage::Kind, 0);
     if (claim() < 0)
         return failAt(Stage::Claim, errno);
     int direction = 0; // data lines drive outputs
@@ -116,7 +137,11 @@ bool PpdevPort::failAt(Stage stage, int error) {
     closeDevice();
     QString cause;
     QString remedy;
-    if (stage == Stage::Write) {
+    if (stage == Stage::Kind) {
+        cause = QStringLiteral("ez nem párhuzamos port (nem a ppdev meghajtó karakteres eszköze), ezért a "
+                               "program meg sem nyitja.");
+        remedy = QStringLiteral("Adjon meg párhuzamos portot, például /dev/parport0 (ls -l /dev/parport*).");
+    } else if (stage == Stage::Write) {
         cause = QStringLiteral("írás közben hiba történt (%1); lehet, hogy az eszköz megszűnt.")
                     .arg(errnoText(error));
         remedy = QStringLiteral("Ellenőrizze a port csatlakozását és a ppdev modult (sudo modprobe ppdev).");

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-// The port main() wires in: ppdev when the device node exists, else (for /dev/parport0 only)
-// direct I/O on x86.
-// The choice is made at the first write and made again after a failure, at the next START.
+// The port main() wires in for a parallel-port device: ppdev, or direct I/O on the first port's
+// registers when the device value asks for it (DirectIoPort::isRequested).
+// The backend is made at the first write and made afresh after a failure, at the next START.
 class SystemPort : public Port {
 public:
     explicit SystemPort(QString device = QStringLiteral("/dev/parport0"));
@@ -15,6 +15,7 @@ public:
 protected:
     bool write(int address, quint8 value) override;
     // The module may have been loaded, the permission granted or the device come back meanwhile.
+    // Closing the old backend also gives back a direct I/O permission.
     void reset() override { m_backend.reset(); }
 
 private:
