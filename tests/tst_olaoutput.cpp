@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "FakeStepPattern.h"
 #include "OlaTestServer.h"
 
@@ -75,6 +76,7 @@ private:
 };
 
 void OlaOutputTest::initTestCase() {
+    SKIP_WITHOUT_CHILD_PROCESSES(); // olad
     QVERIFY2(m_olad.start(), "olad did not start");
 }
 

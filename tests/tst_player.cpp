@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "OlaTestServer.h"
 #include "output/RecordingPort.h"
 #include "player/HeadlessPlayer.h"
@@ -329,6 +330,7 @@ void PlayerTest::realProgramWithoutDisplay() {
     QFETCH(int, exitCode);
     QFETCH(QString, stdoutText);
     QFETCH(QString, stderrText);
+    SKIP_WITHOUT_CHILD_PROCESSES();
 
     Rig rig;
     rig.write(bytes);
@@ -355,6 +357,7 @@ void PlayerTest::realProgramWithoutDisplay() {
 
 // The service's usual set-up: no display, DMX through an olad that is already running.
 void PlayerTest::realProgramPlaysToDmx() {
+    SKIP_WITHOUT_CHILD_PROCESSES();
     OlaTestServer olad;
     QVERIFY(olad.start());
     OlaFrameReader reader;
