@@ -24,7 +24,7 @@
 
 #ifdef KTR_BENCH_DMX
 #include "OlaTestServer.h"
-#include "output/OlaDmxPort.h"
+#include "output/ola/OlaDmxPort.h"
 #endif
 
 #include <QApplication>
@@ -277,7 +277,7 @@ void editCost(Form1& window) {
     using Tool = EditMenus::StepTool;
     EditMenus& edit = window.editMenus();
     EditHistory& history = edit.history();
-    QUndoStack& stack = history.stack();
+    UndoStack& stack = history.stack();
     constexpr int Repeats = 200;
     edit.runStepTool(Tool::Copy, 3);
     auto measure = [&](const char* what, const std::function<void()>& prepare,
@@ -575,9 +575,10 @@ std::vector<qint64> playHeadless(HeadlessPlayer& player, TimestampPort& port, in
     return record(port, ticks);
 }
 
-// The real program, --play to the screen output at 2 ms: start-up until its start line (printed
-// right after START's first write) and its own peak resident memory after a few seconds of play.
-void childProgram(double seconds) {
+// The real program, --play to an output at 2 ms: start-up until its start line (printed right
+// after START's first write), its own peak resident memory after a few seconds of play, and
+// whether the playing process has any GUI library mapped.
+void childProgram(double seconds, const char* label, const QStringList& output) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.eff"));
     QFile file(path);
@@ -598,8 +599,7 @@ void childProgram(double seconds) {
     ktr.setProcessEnvironment(environment);
     QElapsedTimer wall;
     wall.start();
-    ktr.start(QStringLiteral(KTR_BINARY),
-              {QStringLiteral("--play"), path, QStringLiteral("--output"), QStringLiteral("screen")});
+    ktr.start(QStringLiteral(KTR_BINARY), QStringList{QStringLiteral("--play"), path} + output);
     if (!ktr.waitForStarted())
         return;
     QByteArray out;
@@ -609,6 +609,8 @@ void childProgram(double seconds) {
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
     loop.exec();
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(ktr.processId()));
+    const bool gui = maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Gui");
     QFile status(QStringLiteral("/proc/%1/status").arg(ktr.processId()));
     QByteArray hwm;
     if (status.open(QIODevice::ReadOnly)) {
@@ -621,9 +623,11 @@ void childProgram(double seconds) {
     stopping.start();
     ktr.terminate();
     ktr.waitForFinished(5000);
-    std::printf("ktr --play (child, screen output, 2 ms): start line after %.0f ms, peak resident memory %s "
-                "after %.0f s, SIGTERM to exit %.1f ms, exit code %d\n",
-                startMs, hwm.constData(), seconds, stopping.nsecsElapsed() / 1e6, ktr.exitCode());
+    std::printf(
+        "ktr --play (child, %s, 2 ms): start line after %.0f ms, peak resident memory %s after %.0f s, "
+        "%s, SIGTERM to exit %.1f ms, exit code %d\n",
+        label, startMs, hwm.constData(), seconds, gui ? "Qt Gui MAPPED" : "no Qt Gui or Widgets mapped",
+        stopping.nsecsElapsed() / 1e6, ktr.exitCode());
 }
 
 int playerBench(int argc, char* argv[], double mainEntryMs, double scale) {
@@ -680,7 +684,16 @@ int playerBench(int argc, char* argv[], double mainEntryMs, double scale) {
                 *std::max_element(costs.begin(), costs.end()));
     std::printf("peak resident memory (this process, QCoreApplication): %.1f MB\n", peakRssMb());
     std::fflush(stdout);
-    childProgram(5.0);
+    childProgram(5.0, "screen output", {QStringLiteral("--output"), QStringLiteral("screen")});
+    // No port here: the output fails, and the player goes on retrying it every second.
+    childProgram(5.0, "parallel port", {QStringLiteral("--output"), QStringLiteral("parport")});
+#ifdef KTR_BENCH_DMX
+    OlaTestServer olad;
+    if (olad.start())
+        childProgram(5.0, "DMX output",
+                     {QStringLiteral("--output"), QStringLiteral("ola:1"), QStringLiteral("--ola-port"),
+                      QString::number(olad.port())});
+#endif
     return 0;
 }
 #ifdef KTR_BENCH_DMX

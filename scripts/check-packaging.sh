@@ -18,7 +18,7 @@ fail() {
 
 DESTDIR="$tmp/root" cmake --install "$build" --prefix /usr >/dev/null
 usr=$tmp/root/usr
-for f in bin/ktr share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+for f in bin/ktr libexec/ktr/ktr-play share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/scalable/apps/$id.svg \
   share/man/man1/ktr.1.gz share/doc/ktr/copyright share/doc/ktr/changelog.gz \
   lib/systemd/system/ktr-play@.service share/ktr/examples/futofeny.eff share/mime/packages/$id.xml; do
@@ -38,6 +38,16 @@ sed "s|/usr/bin/ktr|$usr/bin/ktr|" "$usr/lib/systemd/system/ktr-play@.service" >
 verify=$(cd "$tmp/units" && MANPATH="$usr/share/man" systemd-analyze verify ktr-play@.service 2>&1) ||
   fail "systemd-analyze verify failed: $verify"
 [ -z "$verify" ] || fail "systemd-analyze verify: $verify"
+# The sandbox, rated from 0 (closed) to 10 (exposed); --threshold counts in tenths.
+security=$(cd "$tmp/units" && systemd-analyze security --offline=yes --threshold=30 ktr-play@check.service 2>&1) &&
+  secure=yes || secure=no
+exposure=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<<"$security")
+[ -n "$exposure" ] || fail "systemd-analyze security gave no figure: $security"
+[ $secure = yes ] || fail "the player's unit rates $exposure in systemd-analyze security, above 3.0:
+$(grep '✗' <<<"$security")"
+# The program named in the unit is the one installed next to it.
+exec_start=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$usr/lib/systemd/system/ktr-play@.service")
+[ "$exec_start" = /usr/bin/ktr ] || fail "the unit starts $exec_start, the program is installed as /usr/bin/ktr"
 
 (cd "$build" && cpack -G DEB -B "$tmp/deb") >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail "cpack failed"; }
 deb=$(echo "$tmp"/deb/ktr_*.deb)
@@ -63,6 +73,8 @@ changelog=$(zcat "$usr/share/doc/ktr/changelog.gz" | head -1 | sed -n 's/^ktr (\
 # GNOME: an .eff file must be an effect and KTR its application.
 root=$tmp/debroot
 dpkg-deb -x "$deb" "$root"
+grep -q '^ExecStart=/usr/bin/ktr ' "$root/usr/lib/systemd/system/ktr-play@.service" && [ -x "$root/usr/bin/ktr" ] ||
+  fail "the package's unit does not start its /usr/bin/ktr"
 XDG_DATA_DIRS="$root/usr/share:/usr/share" update-mime-database "$root/usr/share/mime" >/dev/null
 update-desktop-database "$root/usr/share/applications"
 printf 'x0\r\n' >"$tmp/x.eff"
@@ -75,4 +87,5 @@ handler=$(XDG_DATA_DIRS="$root/usr/share:/usr/share" XDG_DATA_HOME="$tmp/data" X
 grep -q '^Exec=ktr %f$' "$root/usr/share/applications/$id.desktop" || fail "the launcher does not pass the file"
 
 echo "check-packaging: launcher, AppStream data, icons, the player's unit and the $(basename "$deb") package are fine"
+echo "check-packaging: the player's unit rates $exposure in systemd-analyze security (at most 3.0)"
 echo "check-packaging: .eff files are $mimetype and open in KTR"

@@ -1,5 +1,5 @@
 #include "output/OutputRouter.h"
-#include "player/PlayerMain.h"
+#include "player/PlayerOptions.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
 
@@ -7,12 +7,39 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// The player is a program of its own on Qt Core, installed beside this one (in the build tree
+// it sits next to it); it takes the same arguments.
+int handOverToPlayer(char* argv[]) {
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = length > 0 ? std::string(self, size_t(length)) : std::string();
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    int error = ENOENT;
+    for (const std::string& path : {dir + KTR_PLAYER_FROM_BIN, dir + "ktr-play"}) {
+        ::execv(path.c_str(), argv);
+        if (errno != ENOENT)
+            error = errno;
+    }
+    std::fprintf(stderr, "ktr: a lejátszó (%s%s) nem indítható el: %s\n", dir.c_str(), KTR_PLAYER_FROM_BIN,
+                 std::strerror(error));
+    return 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
-    // The player needs no display: it runs before, and instead of, any GUI application.
+    // The player needs no display: it runs instead of any GUI application.
     if (PlayerOptions::requested(argc, argv))
-        return runPlayer(argc, argv);
+        return handOverToPlayer(argv);
     // Before QApplication: --help and --version need no display, and without one Qt would abort.
     const QStringList arguments = CommandLine::arguments(argc, argv);
     CommandLine commandLine;

@@ -2,9 +2,9 @@
 
 #include "sequencer/Sequencer.h"
 
-#include <QAbstractSlider>
+#include "sequencer/SpeedControl.h"
 
-EditHistory::EditHistory(StepPattern& boxes, QAbstractSlider& speedBar, Sequencer& sequencer, QObject* parent)
+EditHistory::EditHistory(StepPattern& boxes, SpeedControl& speedBar, Sequencer& sequencer, QObject* parent)
     : QObject(parent), m_boxes(boxes), m_speedBar(speedBar), m_sequencer(sequencer),
       m_lastBarValue(speedBar.value()), m_lastSpeed(sequencer.speed) {}
 
@@ -61,9 +61,9 @@ void EditHistory::speedBarChanged() {
 
 void EditHistory::push(const QString& text, EditCommand::Kind kind, const EffectSnapshot& before,
                        const EffectSnapshot& after) {
-    m_stack.push(
-        new EditCommand(text, kind, before, after,
-                        [this](const EffectSnapshot& from, const EffectSnapshot& to) { apply(from, to); }));
+    m_stack.push(std::make_unique<EditCommand>(
+        text, kind, before, after,
+        [this](const EffectSnapshot& from, const EffectSnapshot& to) { apply(from, to); }));
 }
 
 void EditHistory::apply(const EffectSnapshot& from, const EffectSnapshot& to) {

@@ -2,13 +2,13 @@
 
 #include "EditCommand.h"
 #include "EffectSnapshot.h"
+#include "UndoStack.h"
 
 #include <QObject>
-#include <QUndoStack>
 
 #include <functional>
 
-class QAbstractSlider;
+class SpeedControl;
 class Sequencer;
 class StepPattern;
 
@@ -19,10 +19,9 @@ class StepPattern;
 class EditHistory : public QObject {
     Q_OBJECT
 public:
-    EditHistory(StepPattern& boxes, QAbstractSlider& speedBar, Sequencer& sequencer,
-                QObject* parent = nullptr);
+    EditHistory(StepPattern& boxes, SpeedControl& speedBar, Sequencer& sequencer, QObject* parent = nullptr);
 
-    QUndoStack& stack() { return m_stack; }
+    UndoStack& stack() { return m_stack; }
 
     // Runs change and records what it did to the boxes and the speed as one undo step named text
     // (nothing when it changed nothing). For the tools, Open and Új alike.
@@ -44,9 +43,9 @@ private:
     void apply(const EffectSnapshot& from, const EffectSnapshot& to);
 
     StepPattern& m_boxes;
-    QAbstractSlider& m_speedBar;
+    SpeedControl& m_speedBar;
     Sequencer& m_sequencer;
-    QUndoStack m_stack;
+    UndoStack m_stack;
     bool m_applying = false;
     bool m_recording = false;
     // The speed as last seen, the "before" of the next speed change.

@@ -2,9 +2,9 @@
 
 #include "sequencer/Sequencer.h"
 
-#include <QAbstractSlider>
+#include "sequencer/SpeedControl.h"
 
-EffectSnapshot EffectSnapshot::capture(const StepPattern& boxes, const QAbstractSlider& speedBar,
+EffectSnapshot EffectSnapshot::capture(const StepPattern& boxes, const SpeedControl& speedBar,
                                        const Sequencer& sequencer) {
     EffectSnapshot snapshot;
     for (int step = 1; step <= StepCount; ++step) {
@@ -23,7 +23,7 @@ EffectSnapshot EffectSnapshot::capture(const StepPattern& boxes, const QAbstract
 }
 
 void applySnapshotChange(const EffectSnapshot& from, const EffectSnapshot& to, StepPattern& boxes,
-                         QAbstractSlider& speedBar, Sequencer& sequencer) {
+                         SpeedControl& speedBar, Sequencer& sequencer) {
     for (int step = 1; step <= StepCount; ++step) {
         const quint16 changed = from.rows[step - 1] ^ to.rows[step - 1];
         for (int channel = 1; changed && channel <= ChannelCount; ++channel) {

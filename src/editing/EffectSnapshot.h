@@ -7,7 +7,7 @@
 #include <array>
 #include <optional>
 
-class QAbstractSlider;
+class SpeedControl;
 class Sequencer;
 
 // Everything an effect file holds, taken from the window at one moment: which boxes are on (only
@@ -19,7 +19,7 @@ struct EffectSnapshot {
     int barValue = 0;
     std::optional<qint16> speed;
 
-    static EffectSnapshot capture(const StepPattern& boxes, const QAbstractSlider& speedBar,
+    static EffectSnapshot capture(const StepPattern& boxes, const SpeedControl& speedBar,
                                   const Sequencer& sequencer);
 
     bool channel(int step, int channel) const { return rows[step - 1] >> (channel - 1) & 1u; }
@@ -38,4 +38,4 @@ struct EffectSnapshot {
 // and the speed when it differs: through the bar, so that its change handler runs as on a click.
 // Boxes that both snapshots agree on are left alone, so changes made outside them survive.
 void applySnapshotChange(const EffectSnapshot& from, const EffectSnapshot& to, StepPattern& boxes,
-                         QAbstractSlider& speedBar, Sequencer& sequencer);
+                         SpeedControl& speedBar, Sequencer& sequencer);

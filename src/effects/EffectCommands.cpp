@@ -8,18 +8,16 @@
 #include "output/Module1.h"
 #include "sequencer/Sequencer.h"
 
-#include <QAbstractSlider>
+#include "sequencer/SpeedControl.h"
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QWidget>
 
-EffectCommands::EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
-                               Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
-                               SaveQuestion& question, QObject* parent)
-    : QObject(parent), m_window(window), m_title(title), m_boxes(boxes), m_module(module),
-      m_sequencer(sequencer), m_speedBar(speedBar), m_chooser(&chooser), m_question(&question),
-      m_changes(new UnsavedChanges(boxes, speedBar, this)) {
+EffectCommands::EffectCommands(CaptionSink showCaption, const QString& title, StepPattern& boxes,
+                               Module1& module, Sequencer& sequencer, SpeedControl& speedBar,
+                               FileChooser& chooser, SaveQuestion& question, QObject* parent)
+    : QObject(parent), m_showCaption(std::move(showCaption)), m_title(title), m_boxes(boxes),
+      m_module(module), m_sequencer(sequencer), m_speedBar(speedBar), m_chooser(&chooser),
+      m_question(&question), m_changes(new UnsavedChanges(boxes, speedBar, this)) {
     connect(m_changes, &UnsavedChanges::modifiedChanged, this, &EffectCommands::updateCaption);
 }
 
@@ -39,9 +37,12 @@ bool EffectCommands::openFile(const QString& path) {
 bool EffectCommands::readAndUse(const QString& path) {
     // The path becomes current only once the file is in: a file that failed to open must not
     // be the one a later Save writes over.
+    // Stamped before it is read: a change while reading shows as a change at the next Save.
+    const std::optional<FileStamp> stamp = FileStamp::of(path);
     if (!readEffect(path, QStringLiteral("Megnyitás")))
         return false;
     makeCurrent(path, QString());
+    m_diskStamp = stamp;
     return true;
 }
 
@@ -55,6 +56,8 @@ bool EffectCommands::openExample(const QString& path) {
 bool EffectCommands::save() {
     if (m_module.effectPath.isEmpty())
         return saveAs();
+    if (changedOnDisk(m_module.effectPath) && !m_question->overwriteChanged(m_module.effectPath))
+        return false;
     if (!writeEffectFile(m_module.effectPath))
         return false;
     makeCurrent(m_module.effectPath, QString());
@@ -132,7 +135,7 @@ void EffectCommands::updateCaption() {
         caption += QString(11, u' ') + name;
     if (m_changes->isModified())
         caption += u'*';
-    m_window.setWindowTitle(caption);
+    m_showCaption(caption);
 }
 
 QString EffectCommands::saveAsFileName(const QString& chosen) {
@@ -160,17 +163,18 @@ bool EffectCommands::readEffect(const QString& path, const QString& undoText) {
 
 bool EffectCommands::writeEffectFile(const QString& path) {
     const QByteArray bytes = writeEffect(m_boxes, m_sequencer.speed, m_module);
-    const bool existed = QFileInfo(path).isFile();
-    // Written beside the target and renamed over it on commit; on failure the temporary file is
-    // dropped and the old file stays as it was.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    QString message =
-        QStringLiteral("Nem sikerült menteni: „%1”\nA fájl nem hozható létre vagy nem írható (%2).")
-            .arg(QDir::toNativeSeparators(path), file.errorString());
-    if (existed)
-        message += QStringLiteral("\nA korábbi fájl változatlan maradt.");
-    emit failed(message);
-    return false;
+    const FileReplacer::Result result = m_replacer->write(path, bytes);
+    if (!result.written) {
+        emit failed(QStringLiteral("Nem sikerült menteni: „%1”\n%2")
+                        .arg(QDir::toNativeSeparators(path), result.error));
+        return false;
+    }
+    m_diskStamp = result.stamp;
+    return true;
+}
+
+bool EffectCommands::changedOnDisk(const QString& path) const {
+    const std::optional<FileStamp> now = FileStamp::of(path);
+    // A file that is gone loses nothing when written anew; a folder in its place is refused anyway.
+    return now && now != m_diskStamp && QFileInfo(path).isFile();
 }

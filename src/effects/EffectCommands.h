@@ -1,5 +1,8 @@
 #pragma once
 
+#include "FileReplacer.h"
+#include "FileStamp.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,30 +12,33 @@ class EditHistory;
 class FileChooser;
 class SaveQuestion;
 class UnsavedChanges;
-class QAbstractSlider;
-class QWidget;
+class SpeedControl;
 class Sequencer;
 class StepPattern;
 struct Module1;
 
 // Open, Save and Save As of the File menu, and the caption that names the current file. None of
 // them stops, starts or rewinds playback: a running sequence plays an opened effect from its next
-// tick on. A file is either applied whole or not at all, and a save replaces the file on disk only
-// once it has been written completely. Open, New and anything else that would drop unsaved changes
-// asks first (mayDiscard).
+// tick on. A file is either applied whole or not at all, and a save leaves the file it replaces
+// what it was (FileReplacer). Open, New and anything else that would drop unsaved changes asks
+// first (mayDiscard); Save asks before it writes over a file that changed on disk meanwhile.
 class EffectCommands : public QObject {
     Q_OBJECT
 public:
+    // Shows the window's caption.
+    using CaptionSink = std::function<void(const QString& caption)>;
+
     // title is the window's caption without a file; speedBar is VScroll1, whose change handler
     // stores the speed.
-    EffectCommands(QWidget& window, const QString& title, StepPattern& boxes, Module1& module,
-                   Sequencer& sequencer, QAbstractSlider& speedBar, FileChooser& chooser,
-                   SaveQuestion& question, QObject* parent = nullptr);
+    EffectCommands(CaptionSink showCaption, const QString& title, StepPattern& boxes, Module1& module,
+                   Sequencer& sequencer, SpeedControl& speedBar, FileChooser& chooser, SaveQuestion& question,
+                   QObject* parent = nullptr);
 
     void setChooser(FileChooser& chooser) { m_chooser = &chooser; }
     // With a history, putting an opened effect into the window is one undo step.
     void setHistory(EditHistory& history) { m_history = &history; }
     void setQuestion(SaveQuestion& question) { m_question = &question; }
+    void setReplacer(FileReplacer& replacer) { m_replacer = &replacer; }
 
     void open();   // EffBe
     bool save();   // Effki2; true when the file was written
@@ -73,16 +79,21 @@ private:
     void recordAsOneStep(const QString& undoText, const std::function<void()>& change);
     bool readEffect(const QString& path, const QString& undoText);
     bool writeEffectFile(const QString& path);
+    bool changedOnDisk(const QString& path) const;
 
-    QWidget& m_window;
+    CaptionSink m_showCaption;
     QString m_title;
     StepPattern& m_boxes;
     Module1& m_module;
     Sequencer& m_sequencer;
-    QAbstractSlider& m_speedBar;
+    SpeedControl& m_speedBar;
     FileChooser* m_chooser;
     EditHistory* m_history = nullptr;
     QString m_exampleName; // shown in the caption while an example is open
     SaveQuestion* m_question;
     UnsavedChanges* m_changes;
+    FileReplacer m_ownReplacer;
+    FileReplacer* m_replacer = &m_ownReplacer;
+    // The current file as it was when last opened or saved here.
+    std::optional<FileStamp> m_diskStamp;
 };

@@ -1,12 +1,18 @@
 #include "EffectFile.h"
 
 #include "sequencer/IntervalTimer.h"
-#include <QAbstractSlider>
+#include "sequencer/SpeedControl.h"
 #include <QByteArrayView>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QList>
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,17 +43,22 @@ QString shownText(QByteArrayView text) {
     return shown;
 }
 
+struct Line {
+    QByteArrayView text;
+    bool ended; // false for a last line that stops at the end of the file
+};
+
 // Lines end in CR LF, LF or a lone CR; CR CR LF, left by a second LF to CR LF conversion, is one
 // line end too. A last line without an end still counts.
-QList<QByteArrayView> firstLines(const QByteArray& bytes, int count) {
-    QList<QByteArrayView> lines;
+QList<Line> firstLines(const QByteArray& bytes, int count) {
+    QList<Line> lines;
     const qsizetype size = bytes.size();
     qsizetype start = 0;
     while (lines.size() < count && start < size) {
         qsizetype end = start;
         while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
             ++end;
-        lines.append(QByteArrayView(bytes.constData() + start, end - start));
+        lines.append({QByteArrayView(bytes.constData() + start, end - start), end < size});
         if (end + 2 < size && bytes[end] == '\r' && bytes[end + 1] == '\r' && bytes[end + 2] == '\n')
             start = end + 3;
         else if (end + 1 < size && bytes[end] == '\r' && bytes[end + 1] == '\n')
@@ -56,6 +67,22 @@ QList<QByteArrayView> firstLines(const QByteArray& bytes, int count) {
             start = end + 1;
     }
     return lines;
+}
+
+// What a file caught in the middle of being written shows: a missing line end or a short line.
+QString incompleteLine(const QList<Line>& lines) {
+    for (int number = 1; number <= int(lines.size()); ++number) {
+        const Line& line = lines[number - 1];
+        const qsizetype wanted = number <= StepCount ? ChannelCount : number == EnableLine ? StepCount : -1;
+        if (!line.ended)
+            return QStringLiteral("%1. sor: nincs sorvége.").arg(number);
+        if (wanted >= 0 && line.text.size() != wanted)
+            return QStringLiteral("%1. sor: %2 karakter hosszú, nem %3.")
+                .arg(number)
+                .arg(line.text.size())
+                .arg(wanted);
+    }
+    return {};
 }
 
 bool isOn(QByteArrayView line, qsizetype position) {
@@ -108,14 +135,14 @@ QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Mo
     return out;
 }
 
-EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName) {
+EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName, EffectReading reading) {
     if (bytes.size() > MaxEffectFileSize) {
         return {std::nullopt,
                 refusal(fileName,
                         QStringLiteral("A fájl nagyobb %1 KiB-nál, pedig egy effektfájl néhány száz bájt.")
                             .arg(MaxEffectFileSize / 1024))};
     }
-    const QList<QByteArrayView> lines = firstLines(bytes, EffectLineCount);
+    const QList<Line> lines = firstLines(bytes, EffectLineCount);
     if (lines.size() < EffectLineCount) {
         return {std::nullopt,
                 lineFault(fileName, int(lines.size()) + 1,
@@ -123,14 +150,21 @@ EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName) 
                               .arg(lines.size())
                               .arg(EffectLineCount))};
     }
+    if (reading == EffectReading::Complete) {
+        const QString fault = incompleteLine(lines);
+        if (!fault.isEmpty())
+            return {std::nullopt,
+                    refusal(fileName, fault + QStringLiteral(" Lehet, hogy a fájl írása még tart; "
+                                                             "csak teljes fájl tölthető be."))};
+    }
 
     Effect effect;
     for (int step = 1; step <= StepCount; ++step) {
         for (int channel = 1; channel <= ChannelCount; ++channel)
-            effect.channels[step - 1][channel - 1] = isOn(lines[step - 1], channel - 1);
+            effect.channels[step - 1][channel - 1] = isOn(lines[step - 1].text, channel - 1);
     }
 
-    const QByteArrayView speedText = trimmed(lines[SpeedLine - 1]);
+    const QByteArrayView speedText = trimmed(lines[SpeedLine - 1].text);
     if (!speedText.isEmpty()) {
         if (!isWholeNumber(speedText)) {
             return {std::nullopt,
@@ -149,7 +183,7 @@ EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName) 
         effect.speed = static_cast<qint16>(value);
     }
 
-    const QByteArrayView enables = lines[EnableLine - 1];
+    const QByteArrayView enables = lines[EnableLine - 1].text;
     effect.enableLine = QString::fromLatin1(enables);
     for (int step = 1; step <= StepCount; ++step)
         effect.enables[step - 1] = isOn(enables, step - 1);
@@ -158,34 +192,56 @@ EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName) 
 
 bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error) {
     const QString heading = QStringLiteral("Nem sikerült megnyitni: %1\n").arg(shownName(path));
-    const QFileInfo info(path);
-    // Only a regular file: opening a pipe or a device could block or never end.
-    if (!info.exists()) {
-        error = heading + QStringLiteral("A fájl nem létezik.");
+    const auto systemError = [] { return QString::fromLocal8Bit(strerror(errno)); };
+    const auto refuseKind = [&](const struct stat& status) {
+        if (S_ISDIR(status.st_mode))
+            error = heading + QStringLiteral("Ez egy mappa, nem fájl.");
+        else
+            error = heading + QStringLiteral("Ez nem közönséges fájl.");
+        return false;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    // Only a regular file: opening a pipe or a device could block or never end, and opening some
+    // devices already acts. The node may be swapped between the check and the open, so the open
+    // itself cannot block (O_NONBLOCK) and what was opened is checked again.
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            error = heading + QStringLiteral("A fájl nem létezik.");
+        else
+            error = heading + QStringLiteral("A fájl nem olvasható (%1).").arg(systemError());
         return false;
     }
-    if (info.isDir()) {
-        error = heading + QStringLiteral("Ez egy mappa, nem fájl.");
+    if (!S_ISREG(status.st_mode))
+        return refuseKind(status);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = heading + QStringLiteral("A fájl nem olvasható (%1).").arg(systemError());
         return false;
     }
-    if (!info.isFile()) {
-        error = heading + QStringLiteral("Ez nem közönséges fájl.");
-        return false;
+    const auto closing = qScopeGuard([fd] { ::close(fd); });
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return refuseKind(status);
+    bytes.resize(MaxEffectFileSize + 1);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = heading + QStringLiteral("Olvasási hiba (%1).").arg(systemError());
+            bytes.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = heading + QStringLiteral("A fájl nem olvasható (%1).").arg(file.errorString());
-        return false;
-    }
-    bytes = file.read(MaxEffectFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = heading + QStringLiteral("Olvasási hiba (%1).").arg(file.errorString());
-        return false;
-    }
+    bytes.resize(got);
     return true;
 }
 
-void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, IntervalTimer& timer,
+void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar, IntervalTimer& timer,
                  Module1& module) {
     for (int step = 1; step <= StepCount; ++step) {
         for (int channel = 1; channel <= ChannelCount; ++channel)

@@ -10,7 +10,7 @@
 #include <array>
 #include <optional>
 
-class QAbstractSlider;
+class SpeedControl;
 class IntervalTimer;
 
 // An effect file is 24 CR LF terminated single-byte lines: 22 step lines of 12 "x"/"0"
@@ -42,16 +42,24 @@ struct EffectParseResult {
 // speed line. Uses rowPattern and enablePattern of module as its working texts.
 QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Module1& module);
 
+// Tolerant reads stored files as they come: short lines are "off" to the end and a last line
+// without its line end counts. Complete also wants each of the 24 lines whole (its line end, 12
+// characters to a step line, 22 to the enable line): a file re-read while it is being rewritten
+// must not play half an effect.
+enum class EffectReading { Tolerant, Complete };
+
 // Checks the whole file and touches nothing; fileName only goes into the error text. Lines may
 // end in CR LF, LF, CR or CR CR LF, and only the first 24 are looked at.
-EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName);
+EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName,
+                              EffectReading reading = EffectReading::Tolerant);
 
 // Reads at most MaxEffectFileSize + 1 bytes of the file, so that an oversized one is caught by
-// parseEffect without being loaded. Returns false with a Hungarian error when it cannot be read.
+// parseEffect without being loaded. Only a regular file is read, and never by blocking on it.
+// Returns false with a Hungarian error when it cannot be read.
 bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error);
 
 // Puts a checked effect into the window: every channel box, the speed bar (whose change handler
 // stores the speed when the value really changes) and then the timer interval, and every
 // enable box. Without a speed in the file the bar, the speed and the interval stay as they are.
-void applyEffect(const Effect& effect, StepPattern& boxes, QAbstractSlider& speedBar, IntervalTimer& timer,
+void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar, IntervalTimer& timer,
                  Module1& module);

@@ -2,9 +2,9 @@
 
 #include "output/StepPattern.h"
 
-#include <QAbstractSlider>
+#include "sequencer/SpeedControl.h"
 
-UnsavedChanges::UnsavedChanges(const StepPattern& boxes, const QAbstractSlider& speedBar, QObject* parent)
+UnsavedChanges::UnsavedChanges(const StepPattern& boxes, const SpeedControl& speedBar, QObject* parent)
     : QObject(parent), m_boxes(boxes), m_speedBar(speedBar), m_clean(snapshot()) {}
 
 void UnsavedChanges::markClean() {

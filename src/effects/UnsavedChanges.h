@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 
-class QAbstractSlider;
+class SpeedControl;
 class StepPattern;
 
 // Whether the effect in the window (channel boxes, enable boxes, speed bar) differs from the one
@@ -12,7 +12,7 @@ class StepPattern;
 class UnsavedChanges : public QObject {
     Q_OBJECT
 public:
-    UnsavedChanges(const StepPattern& boxes, const QAbstractSlider& speedBar, QObject* parent = nullptr);
+    UnsavedChanges(const StepPattern& boxes, const SpeedControl& speedBar, QObject* parent = nullptr);
 
     bool isModified() const { return m_modified; }
 
@@ -31,7 +31,7 @@ private:
     bool differsFromClean() const;
 
     const StepPattern& m_boxes;
-    const QAbstractSlider& m_speedBar;
+    const SpeedControl& m_speedBar;
     QByteArray m_clean;
     bool m_modified = false;
 };

@@ -1,29 +1,21 @@
 #include "OutputChoice.h"
 
-#include "OlaDmxPort.h"
-#include "ScreenOnlyPort.h"
-#include "SystemPort.h"
+#include "OutputRegistry.h"
 
-#include <QCollator>
-#include <QDir>
+#include <QCommandLineParser>
 #include <QSettings>
 
 namespace {
 
-const QString DefaultDevice = QStringLiteral("/dev/parport0");
+const QString Group = QStringLiteral("output");
 
-QString kindName(OutputChoice::Kind kind) {
-    switch (kind) {
-    case OutputChoice::Kind::Ola:
-        return QStringLiteral("ola");
-    case OutputChoice::Kind::Screen:
-        return QStringLiteral("screen");
-    default:
-        return QStringLiteral("parport");
-    }
+QSettings programSettings() {
+    return {QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"), QStringLiteral("ktr")};
 }
 
-std::optional<int> number(const QString& text, int min, int max) {
+} // namespace
+
+std::optional<int> outputNumber(const QString& text, int min, int max) {
     bool ok = false;
     const qlonglong value = text.toLongLong(&ok);
     if (!ok || text.startsWith(QLatin1Char('+')) || text.trimmed() != text || value < min || value > max)
@@ -31,143 +23,134 @@ std::optional<int> number(const QString& text, int min, int max) {
     return static_cast<int>(value);
 }
 
-int setting(QSettings& settings, const char* key, int fallback, int min, int max) {
-    return number(settings.value(QLatin1String(key)).toString(), min, max).value_or(fallback);
-}
-
-QString syntaxHelp() {
-    return QStringLiteral("A --output értéke lehet: parport[:ESZKÖZ], ola[:UNIVERZUM[:CÍM]] vagy screen.");
-}
-
-} // namespace
-
-bool OutputChoice::operator==(const OutputChoice& other) const {
-    return kind == other.kind && device == other.device && universe == other.universe &&
-           address == other.address && level == other.level && olaPort == other.olaPort;
-}
-
-std::unique_ptr<Port> OutputChoice::createPort() const {
-    switch (kind) {
-    case Kind::Ola:
-        return std::make_unique<OlaDmxPort>(universe, address, level, olaPort);
-    case Kind::Screen:
-        return std::make_unique<ScreenOnlyPort>();
-    default:
-        return std::make_unique<SystemPort>(device);
+OutputChoice::OutputChoice() {
+    for (const OutputBackend* backend : OutputRegistry::all()) {
+        const OutputSettings defaults = backend->defaults();
+        for (auto it = defaults.begin(); it != defaults.end(); ++it)
+            settings.insert(it.key(), it.value());
     }
 }
 
-OutputChoice OutputChoice::load(QSettings& settings) {
+const OutputBackend& OutputChoice::backend() const {
+    if (const OutputBackend* backend = OutputRegistry::find(kind))
+        return *backend;
+    return *OutputRegistry::find(DefaultKind);
+}
+
+bool OutputChoice::operator==(const OutputChoice& other) const {
+    return kind == other.kind && settings == other.settings;
+}
+
+OutputChoice OutputChoice::load(QSettings& stored) {
     OutputChoice choice;
-    settings.beginGroup(QStringLiteral("output"));
-    const QString kind = settings.value(QStringLiteral("kind")).toString();
-    if (kind == kindName(Kind::Ola))
-        choice.kind = Kind::Ola;
-    else if (kind == kindName(Kind::Screen))
-        choice.kind = Kind::Screen;
-    const QString device = settings.value(QStringLiteral("device")).toString();
-    if (device.startsWith(QLatin1String("/dev/")))
-        choice.device = device;
-    choice.universe = setting(settings, "universe", choice.universe, 0, MaxUniverse);
-    choice.address = setting(settings, "address", choice.address, MinAddress, MaxAddress);
-    choice.level = setting(settings, "level", choice.level, MinLevel, MaxLevel);
-    choice.olaPort = setting(settings, "olaPort", choice.olaPort, 1, 65535);
-    settings.endGroup();
+    stored.beginGroup(Group);
+    const QString kind = stored.value(QStringLiteral("kind")).toString();
+    if (OutputRegistry::find(kind))
+        choice.kind = kind;
+    for (const OutputBackend* backend : OutputRegistry::all()) {
+        const OutputSettings defaults = backend->defaults();
+        for (auto it = defaults.begin(); it != defaults.end(); ++it) {
+            const QString value = stored.value(it.key()).toString();
+            if (stored.contains(it.key()) && backend->validSetting(it.key(), value))
+                choice.settings[it.key()] = value;
+        }
+    }
+    stored.endGroup();
     return choice;
 }
 
-void OutputChoice::save(QSettings& settings) const {
-    settings.beginGroup(QStringLiteral("output"));
-    settings.setValue(QStringLiteral("kind"), kindName(kind));
-    settings.setValue(QStringLiteral("device"), device);
-    settings.setValue(QStringLiteral("universe"), universe);
-    settings.setValue(QStringLiteral("address"), address);
-    settings.setValue(QStringLiteral("level"), level);
-    settings.setValue(QStringLiteral("olaPort"), olaPort);
-    settings.endGroup();
+void OutputChoice::save(QSettings& stored) const {
+    stored.beginGroup(Group);
+    stored.setValue(QStringLiteral("kind"), kind);
+    for (auto it = settings.begin(); it != settings.end(); ++it)
+        stored.setValue(it.key(), it.value());
+    stored.endGroup();
 }
 
 OutputChoice OutputChoice::loadSaved() {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"),
-                       QStringLiteral("ktr"));
+    QSettings settings = programSettings();
     return load(settings);
 }
 
 void OutputChoice::saveAsDefault() const {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ktr"),
-                       QStringLiteral("ktr"));
+    QSettings settings = programSettings();
     save(settings);
 }
 
+QString OutputChoice::outputForms() {
+    QStringList forms;
+    for (const OutputBackend* backend : OutputRegistry::all())
+        forms << backend->syntax();
+    const QString last = forms.takeLast();
+    return forms.isEmpty() ? last : forms.join(QStringLiteral(", ")) + QStringLiteral(" vagy ") + last;
+}
+
 bool OutputChoice::applyOutputOption(const QString& value, QString* error) {
-    const QStringList parts = value.split(QLatin1Char(':'));
-    const QString kindText = parts.first();
-    OutputChoice result = *this;
+    const qsizetype colon = value.indexOf(QLatin1Char(':'));
+    const QString name = value.left(colon);
+    const std::optional<QString> arguments =
+        colon < 0 ? std::nullopt : std::optional<QString>(value.mid(colon + 1));
+    const OutputBackend* backend = OutputRegistry::find(name);
+    OutputSettings changed = settings;
     QString problem;
-    if (kindText == QLatin1String("screen") && parts.size() == 1) {
-        result.kind = Kind::Screen;
-    } else if (kindText == QLatin1String("parport") && parts.size() <= 2) {
-        result.kind = Kind::Parport;
-        result.device = DefaultDevice;
-        if (parts.size() == 2) {
-            // The device name itself may not contain a colon; "/dev/" may be left out.
-            const QString device = parts[1];
-            if (device.isEmpty())
-                problem = QStringLiteral("A párhuzamos port eszköze hiányzik.");
-            result.device = device.startsWith(QLatin1Char('/')) ? device : QStringLiteral("/dev/") + device;
-        }
-    } else if (kindText == QLatin1String("ola") && parts.size() <= 3) {
-        result.kind = Kind::Ola;
-        if (parts.size() >= 2) {
-            if (const auto universe = number(parts[1], 0, MaxUniverse))
-                result.universe = *universe;
-            else
-                problem = QStringLiteral("Az univerzum száma 0 és %1 közötti egész szám legyen, nem „%2”.")
-                              .arg(MaxUniverse)
-                              .arg(parts[1]);
-        }
-        if (parts.size() == 3 && problem.isEmpty()) {
-            if (const auto address = number(parts[2], MinAddress, MaxAddress))
-                result.address = *address;
-            else
-                problem = QStringLiteral("A DMX-cím %1 és %2 közötti egész szám legyen, nem „%3”.")
-                              .arg(MinAddress)
-                              .arg(MaxAddress)
-                              .arg(parts[2]);
-        }
-    } else {
+    if (value.isEmpty())
+        problem = QStringLiteral("A --output értéke üres.");
+    else if (!backend)
         problem = QStringLiteral("Ismeretlen kimenet: „%1”.").arg(value);
-    }
+    else if (!backend->parse(arguments, changed, &problem) && problem.isEmpty())
+        problem = QStringLiteral("Hibás kimenet: „%1”.").arg(value);
     if (!problem.isEmpty()) {
         if (error)
-            *error = problem + QLatin1Char(' ') + syntaxHelp();
+            *error =
+                problem + QStringLiteral(" A --output értéke lehet: ") + outputForms() + QLatin1Char('.');
         return false;
     }
-    *this = result;
+    kind = name;
+    settings = changed;
     return true;
 }
 
-bool OutputChoice::applyOlaPortOption(const QString& value, QString* error) {
-    const auto port = number(value, 1, 65535);
-    if (!port) {
-        if (error)
-            *error = QStringLiteral("Az --ola-port értéke 1 és 65535 közötti portszám legyen, nem „%1”.")
-                         .arg(value);
-        return false;
+bool OutputChoice::applyOption(const QString& name, const QString& value, QString* error) {
+    for (const OutputBackend* backend : OutputRegistry::all()) {
+        for (const OutputOption& option : backend->options()) {
+            if (option.name != name)
+                continue;
+            OutputSettings changed = settings;
+            if (!backend->applyOption(name, value, changed, error))
+                return false;
+            settings = changed;
+            return true;
+        }
     }
-    olaPort = *port;
-    return true;
+    if (error)
+        *error = QStringLiteral("Ismeretlen kapcsoló: --%1").arg(name);
+    return false;
 }
 
-QStringList OutputChoice::parportDevices() {
-    QStringList devices;
-    for (const QString& name :
-         QDir(QStringLiteral("/dev")).entryList({QStringLiteral("parport*")}, QDir::System))
-        devices.append(QStringLiteral("/dev/") + name);
-    QCollator collator;
-    collator.setNumericMode(true);
-    std::sort(devices.begin(), devices.end(), collator);
-    devices.removeAll(DefaultDevice);
-    devices.prepend(DefaultDevice);
-    return devices;
+QList<QCommandLineOption> OutputChoice::commandLineOptions() {
+    QList<QCommandLineOption> options{
+        {QStringLiteral("output"),
+         QStringLiteral("Kimenet erre a futásra (nem menti): ") + outputForms() + QLatin1Char('.'),
+         QStringLiteral("kimenet")}};
+    for (const OutputBackend* backend : OutputRegistry::all()) {
+        for (const OutputOption& option : backend->options())
+            options.append({option.name, option.description, option.valueName});
+    }
+    return options;
+}
+
+bool OutputChoice::applyCommandLine(const QCommandLineParser& parser, QString* error) {
+    OutputChoice changed = *this;
+    for (const QCommandLineOption& option : commandLineOptions()) {
+        const QString name = option.names().constFirst();
+        if (!parser.isSet(name))
+            continue;
+        const QString value = parser.value(name);
+        const bool ok = name == QLatin1String("output") ? changed.applyOutputOption(value, error)
+                                                        : changed.applyOption(name, value, error);
+        if (!ok)
+            return false;
+    }
+    *this = changed;
+    return true;
 }

@@ -3,9 +3,31 @@
 OutputRouter::OutputRouter(const OutputChoice& choice) : OutputRouter(choice, choice.createPort()) {}
 
 OutputRouter::OutputRouter(const OutputChoice& choice, std::unique_ptr<Port> backend)
-    : m_choice(choice), m_backend(std::move(backend)) {}
+    : m_choice(choice), m_backend(std::move(backend)), m_closer([this] { closeRetired(); }) {}
 
-OutputRouter::~OutputRouter() = default;
+OutputRouter::~OutputRouter() {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_ending = true;
+    }
+    m_retiredReady.notify_one();
+    m_closer.join();
+}
+
+void OutputRouter::closeRetired() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (true) {
+        m_retiredReady.wait(lock, [this] { return m_ending || !m_retired.empty(); });
+        std::vector<std::unique_ptr<Port>> closing = std::move(m_retired);
+        m_retired.clear();
+        const bool ending = m_ending;
+        lock.unlock();
+        closing.clear(); // each writes nothing as it goes
+        lock.lock();
+        if (ending && m_retired.empty())
+            return;
+    }
+}
 
 OutputChoice OutputRouter::choice() const {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -45,15 +67,14 @@ void OutputRouter::reset() {
 }
 
 void OutputRouter::starting() {
-    std::unique_ptr<Port> old;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (!m_pending)
             return;
-        old = std::move(m_backend);
+        m_retired.push_back(std::move(m_backend));
         m_backend = std::move(m_pending);
     }
-    // The old backend goes outside the lock; it writes nothing when it goes.
+    m_retiredReady.notify_one();
 }
 
 bool OutputRouter::latchesFailures() const {

@@ -35,12 +35,13 @@ bool Port::fail(const QString& message) {
     return false;
 }
 
-QString portFailureMessage(const QString& device, const QString& cause, const QString& remedy) {
-    return QStringLiteral("A párhuzamos port nem használható: %1\n\n"
-                          "Ok: %2\n\n"
-                          "Teendő: %3\n\n"
-                          "A lejátszás a képernyőn folytatódik; a következő START újra megpróbálja a portot.")
-        .arg(device, cause, remedy);
+QString OutputFailure::text() const {
+    QString text = QStringLiteral("%1 nem használható: %2").arg(output, device);
+    if (!cause.isEmpty())
+        text += QStringLiteral("\n\nOk: ") + cause;
+    if (!remedy.isEmpty())
+        text += QStringLiteral("\n\nTeendő: ") + remedy;
+    return text;
 }
 
 QString refusedAddressMessage(int address) {

@@ -7,6 +7,21 @@
 
 struct Module1;
 
+// What keeps an output from its device, for the user: which output and device, why, and what to
+// do about it. Each front end adds its own ending (the window goes on on screen until the next
+// START, the player retries every second).
+struct OutputFailure {
+    static inline const QString ParallelPort = QStringLiteral("A párhuzamos port");
+
+    QString output; // "A párhuzamos port", "A DMX-kimenet", …
+    QString device;
+    QString cause;
+    QString remedy;
+
+    // Hungarian, in paragraphs: "OUTPUT nem használható: DEVICE", "Ok: …", "Teendő: …".
+    QString text() const;
+};
+
 // The one place where the program touches hardware.
 //
 // Contract:
@@ -29,7 +44,8 @@ public:
     virtual ~Port() = default;
 
     // Writes one byte to the register at address. Returns false when the byte did not reach the
-    // port; errorMessage() then says, for the user, what failed, why and what to do.
+    // port; errorMessage() then says, for the user, what failed, why and what to do, without the
+    // front end's ending.
     bool portOut(int address, quint8 value);
     QString errorMessage() const { return m_message; }
     // START calls this: a port that failed is opened afresh at the next write.
@@ -48,6 +64,7 @@ protected:
     // Called by retry() first, failed or not.
     virtual void starting() {}
     bool fail(const QString& message);
+    bool fail(const OutputFailure& failure) { return fail(failure.text()); }
 
 private:
     QString m_message;
@@ -58,6 +75,4 @@ private:
 // module. Both registers are written every time, changed or not. Returns false if the port failed.
 bool writePorts(Module1& module, Port& port);
 
-// Hungarian user message shared by the backends: which device, what went wrong, what to do.
-QString portFailureMessage(const QString& device, const QString& cause, const QString& remedy);
 QString refusedAddressMessage(int address);

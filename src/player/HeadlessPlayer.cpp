@@ -28,7 +28,8 @@ void HeadlessPlayer::start(const Effect& effect, std::optional<int> speedOverrid
 
 bool HeadlessPlayer::reload(const QString& path) {
     QString error;
-    const std::optional<Effect> effect = readEffectFile(path, error);
+    // A reload is asked for right after an edit, maybe while the file is still being written.
+    const std::optional<Effect> effect = readEffectFile(path, error, EffectReading::Complete);
     if (!effect) {
         m_status.error(error + QStringLiteral("\nAz eddigi effekt fut tovább."));
         return false;
@@ -73,13 +74,8 @@ void HeadlessPlayer::reportFailure(const QString& message) {
     if (m_outputDown)
         return;
     m_outputDown = true;
-    // The port's text is written for the window, whose next START retries.
     QString text = message;
-    const QString windowHint =
-        QStringLiteral("A lejátszás a képernyőn folytatódik; a következő START újra megpróbálja a portot.");
-    if (text.endsWith(windowHint))
-        text.chop(windowHint.size());
-    text = text.trimmed().replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    text.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
     m_status.error(text + QStringLiteral("\nA lejátszás folytatódik; a lejátszó másodpercenként újra "
                                          "megpróbálja a kimenetet."));
 }

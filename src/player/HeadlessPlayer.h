@@ -30,8 +30,8 @@ public:
     // else the start value), then START.
     void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt);
     // Reads the file again. A good one takes over at the next tick, without restarting the
-    // timer or the step walk; its speed applies unless the speed was overridden. A bad one is
-    // reported and the old effect plays on.
+    // timer or the step walk; its speed applies unless the speed was overridden. A bad or
+    // incomplete one (EffectReading::Complete) is reported and the old effect plays on.
     bool reload(const QString& path);
     // No tick runs and nothing is written from now on; the outputs keep their last state.
     void stop();

@@ -1,10 +1,10 @@
 #include "PlayerFile.h"
 
-std::optional<Effect> readEffectFile(const QString& path, QString& error) {
+std::optional<Effect> readEffectFile(const QString& path, QString& error, EffectReading reading) {
     QByteArray bytes;
     if (!loadEffectBytes(path, bytes, error))
         return std::nullopt;
-    EffectParseResult result = parseEffect(bytes, path);
+    EffectParseResult result = parseEffect(bytes, path, reading);
     if (!result.effect)
         error = result.error;
     return result.effect;

@@ -2,7 +2,6 @@
 
 #include "HeadlessPlayer.h"
 #include "PlayerFile.h"
-#include "PlayerOutput.h"
 #include "PlayerStatus.h"
 #include "SignalWatcher.h"
 
@@ -73,10 +72,6 @@ int runPlayer(int argc, char* argv[]) {
         status.error(error);
         return BadCommandLine;
     }
-    PlayerOutput output = createPlayerOutput(options.output, options.olaPort, error);
-    if (!output.port) {
-        status.error(error);
-        return BadCommandLine;
-    }
-    return runPlayer(options, *output.port, output.description, status);
+    const std::unique_ptr<Port> port = options.output.createPort();
+    return runPlayer(options, *port, options.output.description(), status);
 }

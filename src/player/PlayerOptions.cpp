@@ -9,8 +9,14 @@
 namespace {
 
 QString usage() {
-    return QStringLiteral("Használat: ktr --play FÁJL.eff [--output parport[:ESZKÖZ]|ola[:UNIVERZUM[:CÍM]]|screen] "
-                          "[--ola-port PORT] [--speed EZREDMÁSODPERC]");
+    QString text = QStringLiteral("Használat: ktr --play FÁJL.eff [--output KIMENET]");
+    for (const QCommandLineOption& option : OutputChoice::commandLineOptions()) {
+        if (option.names().constFirst() != QLatin1String("output"))
+            text +=
+                QStringLiteral(" [--%1 %2]").arg(option.names().constFirst(), option.valueName().toUpper());
+    }
+    return text + QStringLiteral(" [--speed EZREDMÁSODPERC]\nA KIMENET lehet: ") +
+           OutputChoice::outputForms() + QLatin1Char('.');
 }
 
 } // namespace
@@ -27,10 +33,9 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption play(QStringLiteral("play"), QString(), QStringLiteral("file"));
-    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("kimenet"));
-    const QCommandLineOption olaPort(QStringLiteral("ola-port"), QString(), QStringLiteral("port"));
     const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("ms"));
-    parser.addOptions({play, output, olaPort, speed});
+    parser.addOptions({play, speed});
+    parser.addOptions(OutputChoice::commandLineOptions());
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty() || !parser.isSet(play) ||
         parser.values(play).size() != 1) {
         error = QStringLiteral("Hibás parancssor.\n") + usage();
@@ -38,8 +43,8 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     }
     options = PlayerOptions();
     options.file = parser.value(play);
-    options.output = parser.value(output);
-    options.olaPort = parser.value(olaPort);
+    if (!options.output.applyCommandLine(parser, &error))
+        return false;
     if (parser.isSet(speed)) {
         bool number = false;
         const int value = parser.value(speed).trimmed().toInt(&number);

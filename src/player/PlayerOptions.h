@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/OutputChoice.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,8 +10,9 @@
 // What "ktr --play FILE [--output OUTPUT] [--ola-port PORT] [--speed MS]" asks for.
 struct PlayerOptions {
     QString file;
-    QString output; // empty: the parallel port
-    QString olaPort;
+    // The output from --output and the outputs' own options, starting from the parallel port
+    // rather than the window's saved choice: a show is set by its own command line.
+    OutputChoice output;
     std::optional<int> speed; // overrides the file's speed
 
     // True when the command line asks for the player rather than the window.

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "output/ListOutputs.h"
 #include "output/OutputChoice.h"
 
 #include <QFileInfo>
@@ -57,12 +58,9 @@ CommandLine::CommandLine()
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Kiírja ezt a súgót, és kilép.")),
       m_version({QStringLiteral("v"), QStringLiteral("version")},
                 QStringLiteral("Kiírja a program változatát, és kilép.")),
-      m_output(QStringLiteral("output"),
-               QStringLiteral("Kimenet erre a futásra (nem menti): parport[:ESZKÖZ], "
-                              "ola[:UNIVERZUM[:CÍM]] vagy screen."),
-               QStringLiteral("kimenet")),
-      m_olaPort(QStringLiteral("ola-port"), QStringLiteral("Az olad portja (alapérték: 9010)."),
-                QStringLiteral("port")),
+      m_listOutputs(
+          QStringLiteral("list-outputs"),
+          QStringLiteral("Kiírja a most elérhető kimeneteket (a kiválasztó kapcsolókkal), és kilép.")),
       m_play(
           QStringLiteral("play"),
           QStringLiteral("Lejátssza a fájlt ablak és kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
@@ -74,8 +72,8 @@ CommandLine::CommandLine()
         QStringLiteral("KTR (zorvány): futófény-szerkesztő és -lejátszó a PC párhuzamos portjára."));
     m_parser.addOption(m_help);
     m_parser.addOption(m_version);
-    m_parser.addOption(m_output);
-    m_parser.addOption(m_olaPort);
+    m_parser.addOptions(OutputChoice::commandLineOptions());
+    m_parser.addOption(m_listOutputs);
     m_parser.addOption(m_play);
     m_parser.addOption(m_speed);
     m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"),
@@ -105,6 +103,18 @@ bool CommandLine::parse(const QStringList& arguments) {
         m_exitCode = 0;
         return false;
     }
+    if (m_parser.isSet(m_listOutputs)) {
+        OutputChoice configured = OutputChoice::loadSaved();
+        QString error;
+        if (!configured.applyCommandLine(m_parser, &error))
+            return mistake(error);
+        QStringList problems;
+        print(stdout, listOutputs(configured, &problems));
+        for (const QString& problem : problems)
+            print(stderr, QStringLiteral("ktr: %1\n").arg(problem));
+        m_exitCode = 0;
+        return false;
+    }
     if (m_parser.isSet(m_speed)) {
         return mistake(QStringLiteral("a --speed csak a --play mellett használható."));
     }
@@ -125,13 +135,7 @@ bool CommandLine::mistake(const QString& text) {
 }
 
 bool CommandLine::applyOutputOptions(OutputChoice& choice, QString* error) const {
-    OutputChoice changed = choice;
-    if (m_parser.isSet(m_output) && !changed.applyOutputOption(m_parser.value(m_output), error))
-        return false;
-    if (m_parser.isSet(m_olaPort) && !changed.applyOlaPortOption(m_parser.value(m_olaPort), error))
-        return false;
-    choice = changed;
-    return true;
+    return choice.applyCommandLine(m_parser, error);
 }
 
 // Qt's own help text, with its headings in Hungarian and the program's name in the usage line.

@@ -14,8 +14,8 @@ public:
     CommandLine();
 
     // Parses the arguments (argv[0] included). False when the program is to end at once: after
-    // --help or --version (printed to stdout, exitCode() 0) or a mistake (a Hungarian line on
-    // stderr, exitCode() 2).
+    // --help, --version or --list-outputs (printed to stdout, exitCode() 0) or a mistake (a
+    // Hungarian line on stderr, exitCode() 2).
     bool parse(const QStringList& arguments);
     int exitCode() const { return m_exitCode; }
     // After a mistake: the Hungarian text printed for it.
@@ -24,7 +24,7 @@ public:
     // The effect file named on the command line, absolute; empty when none.
     QString file() const { return m_file; }
 
-    // Applies --output and --ola-port, if given, to choice. False with a Hungarian error when a
+    // Applies --output and the outputs' own options, if given, to choice. False with a Hungarian error when a
     // value is malformed; choice is then unchanged.
     bool applyOutputOptions(OutputChoice& choice, QString* error) const;
 
@@ -44,8 +44,7 @@ private:
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
     QCommandLineOption m_version;
-    QCommandLineOption m_output;
-    QCommandLineOption m_olaPort;
+    QCommandLineOption m_listOutputs;
     // The player's: main() hands a command line with --play to the player before this parser, so
     // here they are only listed in the help, and --speed alone is a mistake.
     QCommandLineOption m_play;

@@ -71,7 +71,7 @@ QAction* addHeading(QMenu* menu, const QString& text) {
 
 EditMenus::EditMenus(Form1& window, EffectCommands& effects)
     : QObject(&window), m_window(window), m_effects(effects) {
-    m_history = new EditHistory(window, *window.speedBar(), window.sequencer(), this);
+    m_history = new EditHistory(window, window.speed(), window.sequencer(), this);
     m_effects.setHistory(*m_history);
     // After the bar's own change handler, which was connected first.
     connect(window.speedBar(), &QScrollBar::valueChanged, m_history, &EditHistory::speedBarChanged);
@@ -117,7 +117,7 @@ void EditMenus::watchBoxes() {
 void EditMenus::buildEditMenu() {
     m_editMenu = m_window.menuBar()->addMenu(QStringLiteral("&Szerkesztés"));
     m_editMenu->setObjectName(QStringLiteral("editMenu"));
-    QUndoStack& stack = m_history->stack();
+    UndoStack& stack = m_history->stack();
 
     m_undo = m_editMenu->addAction(QStringLiteral("Visszavonás"));
     m_undo->setObjectName(QStringLiteral("undo"));
@@ -126,8 +126,8 @@ void EditMenus::buildEditMenu() {
     m_redo->setObjectName(QStringLiteral("redo"));
     m_redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(m_undo, &QAction::triggered, &stack, &QUndoStack::undo);
-    connect(m_redo, &QAction::triggered, &stack, &QUndoStack::redo);
+    connect(m_undo, &QAction::triggered, &stack, &UndoStack::undo);
+    connect(m_redo, &QAction::triggered, &stack, &UndoStack::redo);
     const auto updateUndo = [this, &stack] {
         const auto named = [](const char* what, const QString& change) {
             const QString text = QString::fromUtf8(what);
@@ -138,7 +138,7 @@ void EditMenus::buildEditMenu() {
         m_redo->setEnabled(stack.canRedo());
         m_redo->setText(named("Mégis", stack.redoText()));
     };
-    connect(&stack, &QUndoStack::indexChanged, this, updateUndo);
+    connect(&stack, &UndoStack::indexChanged, this, updateUndo);
     updateUndo();
 
     m_editMenu->addSeparator();

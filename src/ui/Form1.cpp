@@ -69,7 +69,7 @@ QRect stepLabelRect(int step) {
 } // namespace
 
 Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
-    : QMainWindow(parent), m_engine(*this, *this, m_module, port, threading, this),
+    : QMainWindow(parent), m_port(port), m_engine(*this, *this, m_module, port, threading, this),
       m_sequencer(m_engine.sequencer()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Title);
@@ -87,8 +87,9 @@ Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
 
     buildStepRows(client);
     buildRunColumn(client);
-    m_effects = new EffectCommands(*this, Title, *this, m_module, m_sequencer, *m_vscroll1, m_dialogChooser,
-                                   m_saveQuestion, this);
+    m_speed = std::make_unique<ScrollBarSpeed>(*m_vscroll1);
+    m_effects = new EffectCommands([this](const QString& caption) { setWindowTitle(caption); }, Title, *this,
+                                   m_module, m_sequencer, *m_speed, m_dialogChooser, m_saveQuestion, this);
     connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
     buildMenus();
     watchForChanges();
@@ -287,8 +288,14 @@ void Form1::dorn_Click() {
 }
 
 void Form1::showPortFailure(const QString& message) {
+    const QString ending =
+        m_port.latchesFailures()
+            ? QStringLiteral("A lejátszás a képernyőn folytatódik; a következő START újra "
+                             "megpróbálja a kimenetet.")
+            : QStringLiteral("A lejátszás a képernyőn folytatódik; a program másodpercenként "
+                             "újra próbálkozik.");
     // Non-modal: playback carries on behind the message.
-    showMessage(m_portMessage, "portMessage", Qt::NonModal, message);
+    showMessage(m_portMessage, "portMessage", Qt::NonModal, message + QStringLiteral("\n\n") + ending);
 }
 
 void Form1::showFileFailure(const QString& message) {

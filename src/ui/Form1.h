@@ -1,14 +1,15 @@
 #pragma once
 
 #include "Dialog.h"
-#include "effects/DialogFileChooser.h"
+#include "ScrollBarSpeed.h"
 #include "effects/EffectCommands.h"
-#include "effects/MessageBoxSaveQuestion.h"
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
 #include "output/StepPattern.h"
 #include "sequencer/PlaybackEngine.h"
 #include "sequencer/Sequencer.h"
+#include "ui/DialogFileChooser.h"
+#include "ui/MessageBoxSaveQuestion.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include <QPointer>
 
 #include <array>
+#include <memory>
 
 class EditMenus;
 class Port;
@@ -57,6 +59,8 @@ public:
     Dialog* aboutBox() const { return m_about; }
     QMessageBox* portMessage() const { return m_portMessage; }
     QScrollBar* speedBar() const { return m_vscroll1; }
+    // The bar as the file and undo logic reach it.
+    SpeedControl& speed() { return *m_speed; }
     EffectCommands& effectCommands() { return *m_effects; }
     QMessageBox* fileMessage() const { return m_fileMessage; }
     EditMenus& editMenus() { return *m_editMenus; }
@@ -98,7 +102,9 @@ private:
     QListWidget* m_list1 = nullptr;
     QPushButton* m_startStop = nullptr;
     QScrollBar* m_vscroll1 = nullptr;
+    std::unique_ptr<ScrollBarSpeed> m_speed;
 
+    Port& m_port;
     PlaybackEngine m_engine;
     Sequencer& m_sequencer;
     QPointer<Dialog> m_about;

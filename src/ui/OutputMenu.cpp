@@ -1,6 +1,7 @@
 #include "OutputMenu.h"
 
-#include "OlaSettingsDialog.h"
+#include "OutputSettingsDialog.h"
+#include "output/OutputRegistry.h"
 #include "output/OutputRouter.h"
 
 #include <QActionGroup>
@@ -17,8 +18,8 @@ OutputMenu::OutputMenu(OutputRouter& router, QWidget* parent)
     refresh();
 }
 
-OlaSettingsDialog* OutputMenu::olaDialog() const {
-    return m_olaDialog;
+OutputSettingsDialog* OutputMenu::dialog() const {
+    return m_dialog;
 }
 
 void OutputMenu::refresh() {
@@ -28,44 +29,36 @@ void OutputMenu::refresh() {
     m_group->setExclusive(true);
     const OutputChoice current = m_router.choice();
     const bool failing = !m_router.choicePending() && m_router.failing();
-    const auto add = [&](const QString& text, bool checked) {
-        QAction* action = addAction(failing && checked ? text + Unavailable : text);
-        action->setCheckable(true);
-        action->setChecked(checked);
-        m_group->addAction(action);
-        return action;
-    };
-
-    QStringList devices = OutputChoice::parportDevices();
-    if (current.kind == OutputChoice::Kind::Parport && !devices.contains(current.device))
-        devices.append(current.device);
-    for (const QString& device : devices) {
-        QAction* action = add(QStringLiteral("Párhuzamos port (%1)").arg(device),
-                              current.kind == OutputChoice::Kind::Parport && current.device == device);
-        action->setObjectName(QStringLiteral("parport"));
-        connect(action, &QAction::triggered, this, [this, device] {
-            OutputChoice choice = m_router.choice();
-            choice.kind = OutputChoice::Kind::Parport;
-            choice.device = device;
-            choose(choice);
-        });
+    for (const OutputBackend* backend : OutputRegistry::all()) {
+        for (const OutputEntry& entry : backend->entries(current)) {
+            QAction* action = addAction(failing && entry.current ? entry.label + Unavailable : entry.label);
+            action->setObjectName(entry.objectName);
+            action->setCheckable(true);
+            action->setChecked(entry.current);
+            m_group->addAction(action);
+            OutputChoice proposed = current;
+            proposed.kind = backend->name();
+            for (auto it = entry.settings.begin(); it != entry.settings.end(); ++it)
+                proposed.settings[it.key()] = it.value();
+            if (entry.dialog)
+                connect(action, &QAction::triggered, this, [this, proposed] { askFor(proposed); });
+            else
+                connect(action, &QAction::triggered, this, [this, proposed] { choose(proposed); });
+        }
     }
-    QAction* dmx = add(QStringLiteral("DMX (OLA)…"), current.kind == OutputChoice::Kind::Ola);
-    dmx->setObjectName(QStringLiteral("dmx"));
-    connect(dmx, &QAction::triggered, this, &OutputMenu::askForDmx);
-    QAction* screen = add(QStringLiteral("Csak képernyő"), current.kind == OutputChoice::Kind::Screen);
-    screen->setObjectName(QStringLiteral("screen"));
-    connect(screen, &QAction::triggered, this, [this] {
-        OutputChoice choice = m_router.choice();
-        choice.kind = OutputChoice::Kind::Screen;
-        choose(choice);
-    });
 }
 
+// Only what is chosen here is saved: the output and its own settings. Whatever the command line
+// set for this run stays out of the settings file.
 void OutputMenu::choose(const OutputChoice& choice) {
     if (choice != m_router.choice())
         m_router.choose(choice);
-    choice.saveAsDefault();
+    OutputChoice saved = OutputChoice::loadSaved();
+    saved.kind = choice.kind;
+    const OutputSettings own = choice.backend().defaults();
+    for (auto it = own.begin(); it != own.end(); ++it)
+        saved.settings[it.key()] = choice.setting(it.key());
+    saved.saveAsDefault();
     refreshLater();
 }
 
@@ -74,15 +67,17 @@ void OutputMenu::refreshLater() {
     QMetaObject::invokeMethod(this, &OutputMenu::refresh, Qt::QueuedConnection);
 }
 
-void OutputMenu::askForDmx() {
+void OutputMenu::askFor(const OutputChoice& proposed) {
     // Until OK the old choice stays, check mark included. Not modal to the application's event
     // loop: the dialog is opened, not executed, so playback is never held up by it.
     refreshLater();
-    if (!m_olaDialog) {
-        m_olaDialog = new OlaSettingsDialog(m_router.choice(), parentWidget());
-        m_olaDialog->setAttribute(Qt::WA_DeleteOnClose);
-        m_olaDialog->setWindowModality(Qt::WindowModal);
-        connect(m_olaDialog, &QDialog::accepted, this, [this] { choose(m_olaDialog->choice()); });
-    }
-    m_olaDialog->open();
+    if (m_dialog)
+        m_dialog->close();
+    m_dialog = createOutputDialog(proposed.kind, proposed, parentWidget());
+    if (!m_dialog)
+        return;
+    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_dialog->setWindowModality(Qt::WindowModal);
+    connect(m_dialog, &QDialog::accepted, this, [this] { choose(m_dialog->choice()); });
+    m_dialog->open();
 }

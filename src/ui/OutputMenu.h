@@ -3,21 +3,21 @@
 #include <QMenu>
 #include <QPointer>
 
-class OlaSettingsDialog;
 class OutputRouter;
+class OutputSettingsDialog;
 struct OutputChoice;
-class QAction;
 class QActionGroup;
 
-// "Kimenet": where the chaser plays. One entry per parallel-port device, DMX through OLA and
-// screen only, the current one checked and marked when it does not reach its device. A choice is
-// saved and taken up at the next START.
+// "Kimenet": where the chaser plays. The entries of every output in the registry (one per device
+// present), the current one checked and marked when it does not reach its device. A choice is
+// saved and taken up at the next START; an entry with a dialog chooses on its OK.
 class OutputMenu : public QMenu {
     Q_OBJECT
 public:
     explicit OutputMenu(OutputRouter& router, QWidget* parent = nullptr);
 
-    OlaSettingsDialog* olaDialog() const;
+    // The output dialog opened last, while it is open.
+    OutputSettingsDialog* dialog() const;
 
     // Rebuilds the entries from the router's choice and state; done whenever the menu opens.
     void refresh();
@@ -25,9 +25,9 @@ public:
 private:
     void choose(const OutputChoice& choice);
     void refreshLater();
-    void askForDmx();
+    void askFor(const OutputChoice& proposed);
 
     OutputRouter& m_router;
     QActionGroup* m_group = nullptr;
-    QPointer<OlaSettingsDialog> m_olaDialog;
+    QPointer<OutputSettingsDialog> m_dialog;
 };

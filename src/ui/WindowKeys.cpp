@@ -20,7 +20,7 @@ WindowKeys::WindowKeys(QMainWindow& window, QAbstractButton& startStop, QScrollB
     startStop.setToolTip(QStringLiteral("Lejátszás indítása és leállítása (F5)"));
 
     for (QAction* menu : window.menuBar()->actions()) {
-        if (menu->menu() && menu->menu()->objectName() == QLatin1String("menü1")) {
+        if (menu->menu() && menu->menu()->objectName() == QStringLiteral("menü1")) {
             menu->setText(QStringLiteral("&Névjegy"));
             for (QAction* entry : menu->menu()->actions()) {
                 if (entry->objectName() == QLatin1String("dorn"))

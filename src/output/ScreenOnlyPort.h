@@ -1,9 +1,0 @@
-#pragma once
-
-#include "Port.h"
-
-// Plays on screen only: accepts every write, touches nothing and never fails.
-class ScreenOnlyPort : public Port {
-protected:
-    bool write(int, quint8) override { return true; }
-};

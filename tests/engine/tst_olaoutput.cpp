@@ -1,0 +1,223 @@
+#include "ChildProcesses.h"
+#include "FakeStepPattern.h"
+#include "OlaTestServer.h"
+
+#include "output/Module1.h"
+#include "output/ola/OlaDmxPort.h"
+#include "sequencer/Sequencer.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <thread>
+
+using namespace std::chrono_literals;
+using Dmx = std::array<std::uint8_t, 512>;
+
+namespace {
+
+// The slots of the last frame read back, all 0 before any.
+Dmx lastFrame(OlaFrameReader& reader) {
+    const auto frames = reader.frames();
+    return frames.empty() ? Dmx{} : frames.back().dmx;
+}
+
+// The frame a row of "x"/"0" boxes must give.
+Dmx expected(const QString& row, int address, int level) {
+    Dmx frame{};
+    for (int k = 0; k < 12; ++k)
+        frame[address - 1 + k] = row[k] == QLatin1Char('x') ? std::uint8_t(level) : 0;
+    return frame;
+}
+
+struct Show {
+    FakeStepPattern boxes;
+    Module1 module;
+    OlaDmxPort port;
+    Sequencer sequencer{boxes, boxes, module, port};
+
+    Show(unsigned universe, int address, int level, int olaPort)
+        : port(int(universe), address, level, olaPort) {
+        sequencer.timer().stop(); // ticks by hand
+        sequencer.load();
+    }
+};
+
+// Ticks every few milliseconds until done() holds or the deadline passes.
+template <typename Done>
+bool tickUntil(Sequencer& sequencer, Done done, std::chrono::seconds deadline = 10s) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        sequencer.tick();
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+} // namespace
+
+class OlaOutputTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void playedStepFrames_data();
+    void playedStepFrames();
+    void laterStartKeepsControlChannels();
+    void lastFrameRepeatedEverySecond();
+    void oladLostAndBack();
+    void stalledOladDoesNotDelayTicks();
+
+private:
+    OlaTestServer m_olad;
+    unsigned m_universe = 7;
+};
+
+void OlaOutputTest::initTestCase() {
+    SKIP_WITHOUT_CHILD_PROCESSES(); // olad
+    QVERIFY2(m_olad.start(), "olad did not start");
+}
+
+void OlaOutputTest::playedStepFrames_data() {
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("level");
+    QTest::newRow("channels 1, 8, 10") << "x000000x0x00" << 5 << 200;
+    QTest::newRow("channel 9 (inverted C3)") << "00000000x000" << 1 << 255;
+    QTest::newRow("channel 11 (inverted C1)") << "0000000000x0" << 100 << 17;
+    QTest::newRow("channel 12 (inverted C0)") << "00000000000x" << 2 << 1;
+    QTest::newRow("all, last address") << "xxxxxxxxxxxx" << 501 << 254;
+    QTest::newRow("none") << "000000000000" << 30 << 255;
+}
+
+void OlaOutputTest::playedStepFrames() {
+    QFETCH(QString, row);
+    QFETCH(int, address);
+    QFETCH(int, level);
+    const unsigned universe = ++m_universe;
+    OlaFrameReader reader;
+    QVERIFY(reader.open(m_olad.port(), universe));
+    Show show(universe, address, level, m_olad.port());
+    show.boxes.setRow(1, row);
+    show.boxes.enableOnly({1});
+
+    show.sequencer.startStop(); // first START: every slot 0
+    auto frames = reader.waitForFrames(1);
+    QVERIFY(!frames.empty());
+    QCOMPARE(frames.back().dmx, Dmx{});
+    show.sequencer.tick();
+    const auto played = expected(row, address, level);
+    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader) == played; }));
+    QVERIFY(!show.port.failing());
+}
+
+void OlaOutputTest::laterStartKeepsControlChannels() {
+    const unsigned universe = ++m_universe;
+    OlaFrameReader reader;
+    QVERIFY(reader.open(m_olad.port(), universe));
+    Show show(universe, 20, 128, m_olad.port());
+    show.boxes.setRow(1, QStringLiteral("x0x0x0x0x0xx"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    QVERIFY(!reader.waitForFrames(1).empty());
+    QVERIFY(tickUntil(show.sequencer, [&] {
+        return lastFrame(reader) == expected(QStringLiteral("x0x0x0x0x0xx"), 20, 128);
+    }));
+    show.sequencer.startStop(); // STOP sends nothing
+    show.sequencer.startStop(); // START: data 0, control as it was
+    const Dmx restarted = expected(QStringLiteral("00000000x0xx"), 20, 128);
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (lastFrame(reader) != restarted && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(10ms);
+    QCOMPARE(lastFrame(reader), restarted);
+}
+
+void OlaOutputTest::lastFrameRepeatedEverySecond() {
+    const unsigned universe = ++m_universe;
+    OlaFrameReader reader;
+    QVERIFY(reader.open(m_olad.port(), universe));
+    Show show(universe, 1, 255, m_olad.port());
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.enableOnly({1});
+    show.sequencer.startStop();
+    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader)[0] == 255; }));
+    show.sequencer.startStop(); // stopped: the frame is still repeated
+    const std::size_t before = reader.frames().size();
+    const auto frames = reader.waitForFrames(before + 3, 6s);
+    QVERIFY(frames.size() >= before + 3);
+    for (std::size_t i = before; i < frames.size(); ++i) {
+        QCOMPARE(frames[i].dmx, expected(QStringLiteral("x00000000000"), 1, 255));
+        QVERIFY(frames[i].arrived - frames[i - 1].arrived < 1500ms);
+    }
+}
+
+void OlaOutputTest::oladLostAndBack() {
+    OlaTestServer olad;
+    QVERIFY(olad.start());
+    auto reader = std::make_unique<OlaFrameReader>();
+    QVERIFY(reader->open(olad.port(), 1));
+    Show show(1, 1, 255, olad.port());
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.setRow(2, QStringLiteral("0x0000000000"));
+    show.boxes.enableOnly({1, 2});
+    show.sequencer.startStop();
+    QVERIFY(!reader->waitForFrames(1).empty());
+
+    reader.reset();
+    olad.kill();
+    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    QVERIFY(failures.first().first().toString().contains(QStringLiteral("olad")));
+    QVERIFY(show.port.failing());
+    const qsizetype linesBefore = show.boxes.monitorLines.size();
+    for (int i = 0; i < 50; ++i)
+        show.sequencer.tick();
+    QCOMPARE(failures.size(), 1);                               // told once
+    QCOMPARE(show.boxes.monitorLines.size(), linesBefore + 50); // playback goes on on screen
+
+    QVERIFY(olad.start());
+    reader = std::make_unique<OlaFrameReader>();
+    QVERIFY(reader->open(olad.port(), 1));
+    // No START: the output comes back by itself with the current steps.
+    QVERIFY(tickUntil(show.sequencer, [&] {
+        const Dmx frame = lastFrame(*reader);
+        return frame[0] == 255 || frame[1] == 255;
+    }));
+    QVERIFY(!show.port.failing());
+    QCOMPARE(failures.size(), 1);
+}
+
+void OlaOutputTest::stalledOladDoesNotDelayTicks() {
+    OlaTestServer olad;
+    QVERIFY(olad.start());
+    OlaFrameReader reader;
+    QVERIFY(reader.open(olad.port(), 1));
+    Show show(1, 1, 255, olad.port());
+    for (int step = 1; step <= StepCount; ++step)
+        show.boxes.setRow(step, step % 2 ? QStringLiteral("xxxxxxxxxxxx") : QStringLiteral("x0x0x0x0x0x0"));
+    show.boxes.enableOnly({1, 2, 3, 4});
+    show.sequencer.startStop();
+    QVERIFY(!reader.waitForFrames(1).empty());
+
+    olad.pause();
+    // Enough frames to fill the connection's buffers many times over.
+    qint64 slowest = 0;
+    QElapsedTimer total;
+    total.start();
+    for (int i = 0; i < 20000; ++i) {
+        QElapsedTimer one;
+        one.start();
+        show.sequencer.tick();
+        slowest = std::max(slowest, one.nsecsElapsed());
+        if (i % 100 == 0)
+            std::this_thread::sleep_for(1ms); // let the sender run into the stall
+    }
+    olad.resume();
+    qInfo("slowest tick with olad stopped: %lld us, 20000 ticks in %lld ms", slowest / 1000, total.elapsed());
+    QVERIFY(slowest < 50'000'000); // generous: a blocked tick would never return at all
+}
+
+QTEST_GUILESS_MAIN(OlaOutputTest)
+#include "tst_olaoutput.moc"

@@ -1,0 +1,416 @@
+#include "ChildProcesses.h"
+#include "OlaTestServer.h"
+#include "RecordingPort.h"
+#include "player/HeadlessPlayer.h"
+#include "player/PlayerFile.h"
+#include "player/PlayerMain.h"
+#include "player/PlayerStatus.h"
+#include "player/SignalWatcher.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+using Writes = QList<RecordingPort::Write>;
+
+// Step k lights the data bits of k, so every played step is recognisable on the port.
+QByteArray effectFile(const QList<int>& enabled, const QByteArray& speed) {
+    QByteArray bytes;
+    for (int step = 1; step <= StepCount; ++step) {
+        QByteArray row(ChannelCount, '0');
+        for (int bit = 0; bit < 8; ++bit) {
+            if (step & (1 << bit))
+                row[7 - bit] = 'x';
+        }
+        bytes += row + "\r\n";
+    }
+    QByteArray enables(StepCount, '0');
+    for (int step : enabled)
+        enables[step - 1] = 'x';
+    return bytes + speed + "\r\n" + enables + "\r\n";
+}
+
+// The two writes of a played step: its number on the data register, channels 9..12 off.
+Writes played(const QList<int>& steps) {
+    Writes writes;
+    for (int step : steps) {
+        if (step > 0)
+            writes << RecordingPort::Write{888, quint8(step)} << RecordingPort::Write{890, 203};
+    }
+    return writes;
+}
+
+const Writes StartWrites{{888, 0}, {890, 203}};
+
+// For runPlayer, which writes from its playback thread while the test watches.
+class CountingPort : public Port {
+public:
+    qsizetype count() const { return m_count; }
+
+protected:
+    bool write(int, quint8) override {
+        ++m_count;
+        return true;
+    }
+
+private:
+    std::atomic<qsizetype> m_count{0};
+};
+
+struct Rig {
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("show.eff"));
+    QBuffer out;
+    QBuffer err;
+    RecordingPort port;
+    PlayerStatus status{out, err, false};
+
+    Rig() {
+        out.open(QIODevice::ReadWrite);
+        err.open(QIODevice::ReadWrite);
+    }
+    void write(const QByteArray& bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    Effect read() {
+        QString error;
+        const std::optional<Effect> effect = readEffectFile(path, error);
+        return effect.value_or(Effect());
+    }
+};
+
+} // namespace
+
+class PlayerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { SignalWatcher::blockPlayerSignals(); }
+    void playsLikeTheWindow_data();
+    void playsLikeTheWindow();
+    void badFileWritesNothing_data();
+    void badFileWritesNothing();
+    void signalStopsAndWritesNothingMore_data();
+    void signalStopsAndWritesNothingMore();
+    void reload_data();
+    void reload();
+    void failedOutputIsRetriedAndReportedOnce();
+    void liveStatusLine();
+    void realProgramWithoutDisplay_data();
+    void realProgramWithoutDisplay();
+    void realProgramPlaysToDmx();
+};
+
+void PlayerTest::playsLikeTheWindow_data() {
+    QTest::addColumn<QByteArray>("speedLine");
+    QTest::addColumn<int>("speedOption"); // 0: none
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<bool>("speedSet"); // whether the speed bar's handler ran
+
+    QTest::newRow("file's speed") << QByteArray("150") << 0 << 150 << true;
+    QTest::newRow("file's speed equal to the start value") << QByteArray("200") << 0 << 200 << false;
+    QTest::newRow("empty speed line") << QByteArray() << 0 << 200 << false;
+    QTest::newRow("--speed over the file's") << QByteArray("150") << 40 << 40 << true;
+}
+
+void PlayerTest::playsLikeTheWindow() {
+    QFETCH(QByteArray, speedLine);
+    QFETCH(int, speedOption);
+    QFETCH(int, interval);
+    QFETCH(bool, speedSet);
+
+    Rig rig;
+    rig.write(effectFile({3, 7}, speedLine));
+    HeadlessPlayer player(rig.port, rig.status);
+    player.start(rig.read(), speedOption ? std::optional<int>(speedOption) : std::nullopt);
+    QCOMPARE(player.interval(), interval);
+    QCOMPARE(player.sequencer().speed.has_value(), speedSet);
+    QVERIFY(player.sequencer().timer().isActive());
+    QCOMPARE(rig.port.writes, StartWrites);
+
+    const QList<int> steps{0, 3, 7, 0, 3, 7, 0, 3};
+    QList<int> shown;
+    for (int i = 0; i < steps.size(); ++i) {
+        player.sequencer().tick();
+        shown << player.pattern().playingStep();
+    }
+    QCOMPARE(shown, steps);
+    QCOMPARE(rig.port.writes, StartWrites + played(steps));
+    QCOMPARE(rig.status.monitorLine(), QStringLiteral("000000xx0000"));
+}
+
+void PlayerTest::badFileWritesNothing_data() {
+    QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("A fájl nem létezik.");
+    QTest::newRow("too few lines") << QByteArray("x00\r\n") << QStringLiteral("2. sor: hiányzik");
+    QTest::newRow("speed out of range") << effectFile({1}, "900") << QStringLiteral("23. sor");
+}
+
+void PlayerTest::badFileWritesNothing() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+
+    Rig rig;
+    if (!bytes.isEmpty())
+        rig.write(bytes);
+    PlayerOptions options;
+    options.file = rig.path;
+    CountingPort port;
+    QCOMPARE(runPlayer(options, port, QStringLiteral("teszt"), rig.status), 1);
+    QVERIFY2(QString::fromUtf8(rig.err.data()).contains(message), rig.err.data());
+    QCOMPARE(port.count(), 0);
+    QVERIFY(rig.out.data().isEmpty());
+}
+
+void PlayerTest::signalStopsAndWritesNothingMore_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void PlayerTest::signalStopsAndWritesNothingMore() {
+    QFETCH(int, signal);
+
+    Rig rig;
+    rig.write(effectFile({1, 2}, "2"));
+    PlayerOptions options;
+    options.file = rig.path;
+    CountingPort port;
+    qsizetype writesAtSignal = -1;
+    // Let a few ticks play, then signal.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        if (port.count() < 8 || writesAtSignal >= 0)
+            return;
+        writesAtSignal = port.count();
+        raise(signal);
+    });
+    poll.start(0);
+    QCOMPARE(runPlayer(options, port, QStringLiteral("teszt"), rig.status), 0);
+    QVERIFY(writesAtSignal > 2);
+    // The playback thread plays on until the signal has been read (a step or so at 2 ms); once
+    // the player has returned, nothing more.
+    const qsizetype atEnd = port.count();
+    QTest::qWait(20);
+    QCOMPARE(port.count(), atEnd);
+    const QStringList lines = QString::fromUtf8(rig.out.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2); // no live line when not on a terminal
+    QVERIFY(lines.first().startsWith(QStringLiteral("Lejátszás: „%1”, sebesség: 2 ms").arg(rig.path)));
+    QCOMPARE(lines.last(), QStringLiteral("Lejátszás vége."));
+    QVERIFY(rig.err.data().isEmpty());
+}
+
+void PlayerTest::reload_data() {
+    QTest::addColumn<QByteArray>("newFile");
+    QTest::addColumn<QList<int>>("stepsAfter");
+    QTest::addColumn<int>("intervalAfter");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("refusal"); // how the message of a refused file begins
+
+    const QString bad = QStringLiteral("Hibás effektfájl");
+    const QByteArray good = effectFile({7, 9}, "100");
+    QTest::newRow("good file, same speed") << good << QList<int>{7, 9, 0, 7} << 100 << true << QString();
+    QTest::newRow("good file, new speed")
+        << effectFile({7, 9}, "300") << QList<int>{7, 9, 0, 7} << 300 << true << QString();
+    QTest::newRow("good file, no speed")
+        << effectFile({7, 9}, "") << QList<int>{7, 9, 0, 7} << 100 << true << QString();
+    const QList<int> old{7, 0, 3, 7};
+    QTest::newRow("bad file") << QByteArray("garbage") << old << 100 << false << bad;
+    // Caught while being rewritten (cat > show.eff): whatever part has reached the disk.
+    QTest::newRow("cut short (head -c 320)") << good.left(320) << old << 100 << false << bad;
+    QTest::newRow("last line without its end") << good.chopped(2) << old << 100 << false << bad;
+    QTest::newRow("short enable line") << good.left(good.size() - 12) + "\r\n" << old << 100 << false << bad;
+    // Swapped for a pipe: refused at once, not waited on.
+    QTest::newRow("a FIFO") << QByteArray("FIFO") << old << 100 << false
+                            << QStringLiteral("Nem sikerült megnyitni");
+}
+
+void PlayerTest::reload() {
+    QFETCH(QByteArray, newFile);
+    QFETCH(QList<int>, stepsAfter);
+    QFETCH(int, intervalAfter);
+    QFETCH(bool, accepted);
+    QFETCH(QString, refusal);
+
+    Rig rig;
+    rig.write(effectFile({3, 7}, "100"));
+    HeadlessPlayer player(rig.port, rig.status);
+    player.start(rig.read());
+    player.sequencer().tick();
+    player.sequencer().tick(); // played 3, the walk stands just before 7
+    if (newFile == "FIFO")
+        QVERIFY(QFile::remove(rig.path) && mkfifo(QFile::encodeName(rig.path).constData(), 0600) == 0);
+    else
+        rig.write(newFile);
+    QCOMPARE(player.reload(rig.path), accepted);
+    QCOMPARE(int(player.sequencer().currentStep), 6);
+    QCOMPARE(player.interval(), intervalAfter);
+    QCOMPARE(player.sequencer().running, qint16(1));
+
+    rig.port.writes.clear();
+    for (int i = 0; i < stepsAfter.size(); ++i)
+        player.sequencer().tick();
+    QCOMPARE(rig.port.writes, played(stepsAfter));
+    const QString err = QString::fromUtf8(rig.err.data());
+    if (accepted) {
+        QVERIFY(err.isEmpty());
+        QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("Újraolvasva:")));
+    } else {
+        QVERIFY2(err.startsWith(refusal), qPrintable(err));
+        QVERIFY(err.endsWith(QStringLiteral("Az eddigi effekt fut tovább.\n")));
+    }
+}
+
+void PlayerTest::failedOutputIsRetriedAndReportedOnce() {
+    Rig rig;
+    rig.write(effectFile({1}, "100"));
+    HeadlessPlayer player(rig.port, rig.status);
+    rig.port.setFault(QStringLiteral("nincs eszköz"));
+    player.start(rig.read());
+    player.sequencer().tick();
+    player.retryOutput();
+    player.sequencer().tick();
+    player.retryOutput();
+    QCOMPARE(QString::fromUtf8(rig.err.data()).count(QStringLiteral("nincs eszköz")), 1);
+    QCOMPARE(rig.port.retries, 2);
+
+    rig.port.clearFault(); // the device is back
+    player.retryOutput();
+    player.sequencer().tick();
+    QCOMPARE(rig.port.writes, played({1}));
+    player.retryOutput();
+    QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("A kimenet újra működik.")));
+
+    rig.port.setFault(QStringLiteral("ismét elveszett"));
+    player.sequencer().tick();
+    player.retryOutput();
+    QVERIFY(QString::fromUtf8(rig.err.data()).contains(QStringLiteral("ismét elveszett")));
+}
+
+void PlayerTest::liveStatusLine() {
+    QBuffer out;
+    QBuffer err;
+    out.open(QIODevice::ReadWrite);
+    err.open(QIODevice::ReadWrite);
+    PlayerStatus status(out, err, true);
+    int step = 3;
+    status.watch([&] { return step; }, [] { return 200; });
+    status.setMonitorLine(QStringLiteral("00x000000000"));
+    out.buffer().clear();
+    out.seek(0);
+    status.refresh();
+    QCOMPARE(out.data(),
+             QStringLiteral("\r\033[KLépés:  3   Kimenet: 00x000000000   Sebesség: 200 ms").toUtf8());
+    status.refresh(); // nothing changed: nothing written
+    QCOMPARE(out.data().count('\r'), 1);
+    status.finish(QStringLiteral("Lejátszás vége."));
+    QVERIFY(out.data().endsWith("\r\033[KLejátszás vége.\n"));
+}
+
+void PlayerTest::realProgramWithoutDisplay_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutText");
+    QTest::addColumn<QString>("stderrText");
+
+    const QStringList screen{QStringLiteral("--output"), QStringLiteral("screen")};
+    const QByteArray good = effectFile({1, 2, 3}, "2");
+    QTest::newRow("good file, SIGTERM")
+        << good << screen << 0 << QStringLiteral("Lejátszás vége.") << QString();
+    QTest::newRow("bad file") << QByteArray("x\r\n") << screen << 1 << QString()
+                              << QStringLiteral("Hibás effektfájl");
+    QTest::newRow("speed out of range")
+        << good << (screen + QStringList{QStringLiteral("--speed"), QStringLiteral("900")}) << 2 << QString()
+        << QStringLiteral("--speed");
+    QTest::newRow("DMX address out of range")
+        << good << QStringList{QStringLiteral("--output"), QStringLiteral("ola:1:600")} << 2 << QString()
+        << QStringLiteral("DMX-cím");
+    // As an unset variable in a unit gives it: never the parallel port in silence.
+    QTest::newRow("empty --output") << good << QStringList{QStringLiteral("--output=")} << 2 << QString()
+                                    << QStringLiteral("üres");
+}
+
+void PlayerTest::realProgramWithoutDisplay() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutText);
+    QFETCH(QString, stderrText);
+    SKIP_WITHOUT_CHILD_PROCESSES();
+
+    Rig rig;
+    rig.write(bytes);
+    QProcess ktr;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    ktr.setProcessEnvironment(environment);
+    ktr.start(QStringLiteral(KTR_BINARY), QStringList{QStringLiteral("--play"), rig.path} + options);
+    QVERIFY(ktr.waitForStarted());
+    if (exitCode == 0) {
+        // Playing: the start line is out. Then stop it as systemd would.
+        while (!ktr.readAllStandardOutput().contains("Lejátszás:"))
+            QVERIFY(ktr.waitForReadyRead(10000));
+        ktr.terminate();
+    }
+    QVERIFY(ktr.waitForFinished(10000));
+    QCOMPARE(ktr.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ktr.exitCode(), exitCode);
+    QVERIFY(QString::fromUtf8(ktr.readAllStandardOutput()).contains(stdoutText));
+    const QString errors = QString::fromUtf8(ktr.readAllStandardError());
+    QVERIFY2(stderrText.isEmpty() ? errors.isEmpty() : errors.contains(stderrText), qPrintable(errors));
+}
+
+// The service's usual set-up: no display, DMX through an olad that is already running.
+void PlayerTest::realProgramPlaysToDmx() {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    OlaTestServer olad;
+    QVERIFY(olad.start());
+    OlaFrameReader reader;
+    QVERIFY(reader.open(olad.port(), 2));
+    Rig rig;
+    rig.write(effectFile({1, 2, 3}, "20"));
+    QProcess ktr;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    ktr.setProcessEnvironment(environment);
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), rig.path, QStringLiteral("--output"), QStringLiteral("ola:2:10"),
+               QStringLiteral("--ola-port"), QString::number(olad.port())});
+    QVERIFY(ktr.waitForStarted());
+
+    // Steps 1, 2 and 3 light channel 8, channel 7, and both: slots 17 and 16 from address 10.
+    QSet<int> seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto allSeen = [&seen] { return seen.contains(1) && seen.contains(2) && seen.contains(3); };
+    while (!allSeen() && std::chrono::steady_clock::now() < deadline) {
+        for (const OlaFrameReader::Frame& frame : reader.waitForFrames(reader.frames().size() + 1)) {
+            for (int slot = 0; slot < 512; ++slot) {
+                if (slot != 15 && slot != 16)
+                    QCOMPARE(int(frame.dmx[slot]), 0);
+            }
+            seen.insert((frame.dmx[15] == 255 ? 2 : 0) + (frame.dmx[16] == 255 ? 1 : 0));
+        }
+    }
+    QVERIFY(allSeen());
+    ktr.terminate();
+    QVERIFY(ktr.waitForFinished(10000));
+    QCOMPARE(ktr.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(PlayerTest)
+#include "tst_player.moc"

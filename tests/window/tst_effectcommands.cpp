@@ -1,0 +1,621 @@
+#include "FakeSaveQuestion.h"
+#include "RecordingPort.h"
+#include "effects/EffectCommands.h"
+#include "effects/EffectFile.h"
+#include "effects/FileChooser.h"
+#include "effects/FileReplacer.h"
+#include "ui/Form1.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+class FakeChooser : public FileChooser {
+public:
+    std::optional<QString> getOpenFileName() override {
+        ++openCalls;
+        return answer;
+    }
+    std::optional<QString> getSaveFileName() override {
+        ++saveCalls;
+        return answer;
+    }
+    bool confirmReplace(const QString& path) override {
+        replaceAsked << path;
+        return replace;
+    }
+
+    std::optional<QString> answer; // no value: the user cancels
+    bool replace = true;
+    int openCalls = 0;
+    int saveCalls = 0;
+    QStringList replaceAsked;
+};
+
+// What the system answers differently to root (CI): a folder closed to new files, other owners.
+struct FakeReplacer : FileReplacer {
+    bool denyNewFiles = false, mayChangeOwner = true;
+    std::optional<uid_t> oldOwner;
+    QList<QPair<uid_t, gid_t>> ownersGiven;
+
+    int statFile(const char* path, struct stat& status) override {
+        const int result = FileReplacer::statFile(path, status);
+        status.st_uid = oldOwner.value_or(status.st_uid);
+        return result;
+    }
+    int createFile(const char* path) override {
+        return denyNewFiles ? (errno = EACCES, -1) : FileReplacer::createFile(path);
+    }
+    int changeOwner(int, uid_t owner, gid_t group) override {
+        ownersGiven.append({owner, group});
+        return mayChangeOwner ? 0 : (errno = EPERM, -1);
+    }
+};
+
+// The real window, its File menu driven through an injected chooser.
+struct Window {
+    Window() {
+        form.setFileChooser(chooser);
+        form.setSaveQuestion(question);
+        failures = std::make_unique<QSignalSpy>(&form.effectCommands(), &EffectCommands::failed);
+    }
+    void run(const char* action) { form.findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
+    void choose(const QString& path) { chooser.answer = path; }
+    QString lastFailure() const {
+        return failures->isEmpty() ? QString() : failures->last().at(0).toString();
+    }
+
+    RecordingPort port;
+    FakeChooser chooser;
+    FakeSaveQuestion question; // discards, unless a test says otherwise
+    Form1 form{port};
+    std::unique_ptr<QSignalSpy> failures;
+};
+
+const QString Spaces(11, u' ');
+
+QByteArray fileWith(const QList<QByteArray>& steps, const QByteArray& speed, const QByteArray& enables) {
+    QByteArray bytes;
+    for (int step = 0; step < StepCount; ++step)
+        bytes += (step < steps.size() ? steps[step] : QByteArray(12, '0')) + "\r\n";
+    return bytes + speed + "\r\n" + enables + "\r\n";
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Everything a file command could change, as text so that a difference shows in the log.
+QStringList state(Form1& form) {
+    QString boxes;
+    for (int step = 1; step <= StepCount; ++step) {
+        for (int channel = 1; channel <= ChannelCount; ++channel)
+            boxes += QString::number(form.channelBox(step, channel));
+        boxes += u'|' + QString::number(form.enableBox(step)) + u' ';
+    }
+    const auto& speed = form.sequencer().speed;
+    return {boxes,
+            QStringLiteral("bar %1").arg(form.speedBar()->value()),
+            QStringLiteral("speed %1").arg(speed ? QString::number(*speed) : QStringLiteral("-")),
+            QStringLiteral("interval %1").arg(form.sequencer().timer().interval()),
+            QStringLiteral("path %1").arg(form.module().effectPath),
+            QStringLiteral("caption %1").arg(form.windowTitle()),
+            QStringLiteral("enablePattern %1").arg(form.module().enablePattern)};
+}
+
+QMap<QString, QByteArray> folderContents(const QString& path) {
+    QMap<QString, QByteArray> contents;
+    const QDir dir(path);
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        contents[name] =
+            QFileInfo(dir.filePath(name)).isDir() ? QByteArray("<folder>") : readFile(dir.filePath(name));
+    return contents;
+}
+
+QByteArray expectedBytes(Form1& form) {
+    Module1 scratch;
+    return writeEffect(form, form.sequencer().speed, scratch);
+}
+
+} // namespace
+
+class EffectCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void openAppliesTheWholeFile_data();
+    void openAppliesTheWholeFile();
+    void failedOpenChangesNothing_data();
+    void failedOpenChangesNothing();
+    void cancelChangesNothing_data();
+    void cancelChangesNothing();
+    void saveAsNames_data();
+    void saveAsNames();
+    void saveAsAsksBeforeReplacing_data();
+    void saveAsAsksBeforeReplacing();
+    void saveAfterOpenWritesBackQuietly();
+    void failedSaveKeepsEverything_data();
+    void failedSaveKeepsEverything();
+    void saveKeepsTheFileItReplaces_data();
+    void saveKeepsTheFileItReplaces();
+    void commandsLeavePlaybackAlone_data();
+    void commandsLeavePlaybackAlone();
+};
+
+void EffectCommandsTest::initTestCase() {
+    QStandardPaths::setTestModeEnabled(true); // the recent files go to a test settings file
+}
+
+void EffectCommandsTest::openAppliesTheWholeFile_data() {
+    QTest::addColumn<QByteArray>("speedLine");
+    QTest::addColumn<int>("barBefore"); // 0: left at its start value
+    QTest::addColumn<int>("intervalBefore");
+    QTest::addColumn<int>("bar");
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<int>("interval");
+
+    QTest::newRow("new speed") << QByteArray("350") << 0 << 0 << 350 << "350" << 350;
+    QTest::newRow("speed the bar holds") << QByteArray("200") << 0 << 999 << 200 << "-" << 200;
+    QTest::newRow("speed the bar holds, set before") << QByteArray("420") << 420 << 13 << 420 << "420" << 420;
+    QTest::newRow("empty speed line") << QByteArray() << 300 << 0 << 300 << "300" << 300;
+    QTest::newRow("lowest speed") << QByteArray("2") << 0 << 0 << SpeedMin << "2" << 2;
+    QTest::newRow("highest speed") << QByteArray("800") << 0 << 0 << SpeedMax << "800" << 800;
+}
+
+void EffectCommandsTest::openAppliesTheWholeFile() {
+    QFETCH(QByteArray, speedLine);
+    QFETCH(int, barBefore);
+    QFETCH(int, intervalBefore);
+    QFETCH(int, bar);
+    QFETCH(QString, speed);
+    QFETCH(int, interval);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("árvíztűrő tükörfúrógép hosszú nevű effektje.eff"));
+    const QByteArray enables = "xx0x" + QByteArray(17, '0') + "x";
+    QVERIFY(writeFile(path, fileWith({"x00000000000", "0x0000000000", "00x000000000", "xxxxxxxxxxxx"},
+                                     speedLine, enables)));
+    Window w;
+    for (int step = 1; step <= StepCount; ++step) { // the file replaces every box, checked or not
+        w.form.setEnableBox(step, 1);
+        for (int channel = 1; channel <= ChannelCount; ++channel)
+            w.form.setChannelBox(step, channel, 1);
+    }
+    if (barBefore)
+        w.form.speedBar()->setValue(barBefore);
+    if (intervalBefore)
+        w.form.sequencer().timer().setInterval(intervalBefore);
+    w.choose(path);
+    w.run("EffBe");
+
+    QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+    QCOMPARE(w.chooser.openCalls, 1);
+    const QString rows[] = {"x00000000000", "0x0000000000", "00x000000000", "xxxxxxxxxxxx"};
+    for (int step = 1; step <= StepCount; ++step) {
+        QString row;
+        for (int channel = 1; channel <= ChannelCount; ++channel)
+            row += w.form.channelBox(step, channel) == 1 ? u'x' : u'0';
+        QCOMPARE(row, step <= 4 ? rows[step - 1] : QStringLiteral("000000000000"));
+        QCOMPARE(w.form.enableBox(step), enables.at(step - 1) == 'x' ? 1 : 0);
+    }
+    const QStringList after = state(w.form);
+    QCOMPARE(after[1], QStringLiteral("bar %1").arg(bar));
+    QCOMPARE(after[2], QStringLiteral("speed %1").arg(speed));
+    QCOMPARE(after[3], QStringLiteral("interval %1").arg(interval));
+    QCOMPARE(w.form.module().effectPath, path);
+    QCOMPARE(w.form.windowTitle(),
+             Form1::Title + Spaces + QStringLiteral("árvíztűrő tükörfúrógép hosszú nevű effektje.eff"));
+    QCOMPARE(w.form.module().enablePattern, QString::fromLatin1(enables));
+    // The file's speed range and the bar's must be the same.
+    QCOMPARE(w.form.speedBar()->minimum(), SpeedMin);
+    QCOMPARE(w.form.speedBar()->maximum(), SpeedMax);
+}
+
+void EffectCommandsTest::failedOpenChangesNothing_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("contents"); // empty: not created
+    QTest::addColumn<QString>("what");
+
+    const QByteArray valid = fileWith({}, "200", QByteArray(22, '0'));
+    QTest::newRow("missing") << "nincs.eff" << QByteArray() << "nem létezik";
+    QTest::newRow("a folder") << "mappa.eff" << QByteArray() << "mappa";
+    QTest::newRow("through a file") << "jó.eff/belső.eff" << QByteArray() << "nem létezik";
+    QTest::newRow("23 lines") << "rövid.eff" << valid.chopped(24) << "24. sor: hiányzik";
+    QTest::newRow("speed not a number") << "betű.eff" << fileWith({}, "gyors", "x") << "23. sor: a sebesség";
+    QTest::newRow("speed 1") << "lassú.eff" << fileWith({}, "1", "x") << "nincs 2 és 800 között";
+    QTest::newRow("speed 801") << "801.eff" << fileWith({}, "801", "x") << "nincs 2 és 800 között";
+    QTest::newRow("oversized") << "nagy.eff" << valid + QByteArray(MaxEffectFileSize, '\n') << "64 KiB";
+}
+
+void EffectCommandsTest::failedOpenChangesNothing() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, what);
+
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("jó.eff"));
+    QVERIFY(writeFile(good, fileWith({"xx0000000000"}, "321", "x0x")));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("mappa.eff")));
+    const QString bad = dir.filePath(name);
+    if (!contents.isEmpty())
+        QVERIFY(writeFile(bad, contents));
+
+    Window w;
+    w.choose(good);
+    w.run("EffBe");
+    w.form.setChannelBox(9, 9, 1);
+    const QStringList before = state(w.form);
+    const auto files = folderContents(dir.path());
+
+    w.choose(bad);
+    w.run("EffBe");
+    QCOMPARE(w.failures->size(), 1);
+    QVERIFY2(w.lastFailure().contains(bad) && w.lastFailure().contains(what), qPrintable(w.lastFailure()));
+    QVERIFY(w.form.fileMessage() &&
+            w.form.fileMessage()->isVisible()); // shown, and we got here: not blocking
+    QCOMPARE(w.form.fileMessage()->text(), w.lastFailure());
+    QCOMPARE(state(w.form), before);
+
+    // Save still goes to the file that opened, never to the one that failed.
+    w.run("Effki2");
+    QCOMPARE(w.chooser.saveCalls, 0);
+    QVERIFY(w.failures->size() == 1);
+    auto expected = files;
+    expected[QStringLiteral("jó.eff")] = expectedBytes(w.form);
+    QCOMPARE(folderContents(dir.path()), expected);
+}
+
+void EffectCommandsTest::cancelChangesNothing_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("openedBefore");
+    QTest::addColumn<int>("openCalls");
+    QTest::addColumn<int>("saveCalls");
+    for (bool opened : {false, true}) {
+        const char* suffix = opened ? ", after an open" : "";
+        QTest::newRow(qPrintable(QStringLiteral("Megnyitás%1").arg(suffix))) << "EffBe" << opened << 1 << 0;
+        QTest::newRow(qPrintable(QStringLiteral("Mentés másként%1").arg(suffix)))
+            << "Effki" << opened << 0 << 1;
+    }
+    QTest::newRow("Mentés without a file") << "Effki2" << false << 0 << 1;
+}
+
+void EffectCommandsTest::cancelChangesNothing() {
+    QFETCH(QString, action);
+    QFETCH(bool, openedBefore);
+    QFETCH(int, openCalls);
+    QFETCH(int, saveCalls);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("minta.eff"));
+    QVERIFY(writeFile(path, fileWith({"x"}, "250", "x")));
+    Window w;
+    if (openedBefore) {
+        w.choose(path);
+        w.run("EffBe");
+        w.chooser.openCalls = 0;
+    }
+    w.form.setChannelBox(5, 5, 1);
+    const QStringList before = state(w.form);
+    const auto files = folderContents(dir.path());
+
+    w.chooser.answer.reset();
+    w.run(qPrintable(action));
+    QCOMPARE(w.chooser.openCalls, openCalls);
+    QCOMPARE(w.chooser.saveCalls, saveCalls);
+    QCOMPARE(state(w.form), before);
+    QCOMPARE(folderContents(dir.path()), files);
+    QVERIFY(w.failures->isEmpty());
+    // Still no current file after a cancelled Save, so the next Save asks again.
+    w.run(qPrintable(action));
+    QCOMPARE(w.chooser.saveCalls, 2 * saveCalls);
+}
+
+void EffectCommandsTest::saveAsNames_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+
+    QTest::newRow("no ending: .eff added") << "Effki"
+                                           << "minta"
+                                           << "minta.eff";
+    QTest::newRow(".eff kept") << "Effki"
+                               << "minta.eff"
+                               << "minta.eff";
+    QTest::newRow("eff without a dot kept") << "Effki"
+                                            << "minta_eff"
+                                            << "minta_eff";
+    QTest::newRow("jeff kept") << "Effki"
+                               << "jeff"
+                               << "jeff";
+    QTest::newRow("upper-case EFF gets .eff") << "Effki"
+                                              << "MINTA.EFF"
+                                              << "MINTA.EFF.eff";
+    QTest::newRow("Eff gets .eff") << "Effki"
+                                   << "minta.Eff"
+                                   << "minta.Eff.eff";
+    QTest::newRow("accents") << "Effki"
+                             << "őszi fényjáték"
+                             << "őszi fényjáték.eff";
+    QTest::newRow("19 characters") << "Effki"
+                                   << "tizenkilenc_betű"
+                                   << "tizenkilenc_betű.eff";
+    QTest::newRow("20 characters and more") << "Effki"
+                                            << "egy nagyon hosszú effektnév sok betűvel.eff"
+                                            << "egy nagyon hosszú effektnév sok betűvel.eff";
+    QTest::newRow("Mentés without a file runs Save As") << "Effki2"
+                                                        << "minta"
+                                                        << "minta.eff";
+}
+
+void EffectCommandsTest::saveAsNames() {
+    QFETCH(QString, action);
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+
+    QTemporaryDir dir;
+    Window w;
+    w.form.setChannelBox(1, 1, 1);
+    w.form.setEnableBox(1, 1);
+    w.choose(dir.filePath(chosen));
+    w.run(qPrintable(action));
+    QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+    QCOMPARE(w.chooser.saveCalls, 1);
+    QVERIFY(w.chooser.replaceAsked.isEmpty()); // nothing there to replace
+    const QString path = dir.filePath(written);
+    QCOMPARE(folderContents(dir.path()), (QMap<QString, QByteArray>{{written, expectedBytes(w.form)}}));
+    QCOMPARE(w.form.module().effectPath, path);
+    const QString caption = Form1::Title + Spaces + written;
+    QCOMPARE(w.form.windowTitle(), caption);
+
+    // The next Save writes that same file, asks nothing and leaves the caption.
+    w.form.setChannelBox(22, 12, 1);
+    w.form.speedBar()->setValue(640);
+    w.run("Effki2");
+    QCOMPARE(w.chooser.saveCalls, 1);
+    QVERIFY(w.chooser.replaceAsked.isEmpty());
+    QCOMPARE(folderContents(dir.path()), (QMap<QString, QByteArray>{{written, expectedBytes(w.form)}}));
+    QVERIFY(readFile(path).contains("00000000000x\r\n640\r\n"));
+    QCOMPARE(w.form.windowTitle(), caption);
+}
+
+void EffectCommandsTest::saveAsAsksBeforeReplacing_data() {
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("replace minta.eff chosen as minta") << "minta" << true;
+    QTest::newRow("keep minta.eff chosen as minta") << "minta" << false;
+    QTest::newRow("replace minta.eff") << "minta.eff" << true;
+    QTest::newRow("keep minta.eff") << "minta.eff" << false;
+}
+
+void EffectCommandsTest::saveAsAsksBeforeReplacing() {
+    QFETCH(QString, chosen);
+    QFETCH(bool, replace);
+
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(QStringLiteral("minta.eff"));
+    const QByteArray old = fileWith({"xxxxxxxxxxxx"}, "100", "xxx");
+    QVERIFY(writeFile(existing, old));
+    Window w;
+    w.form.setChannelBox(2, 2, 1);
+    const QStringList before = state(w.form);
+    w.chooser.replace = replace;
+    w.choose(dir.filePath(chosen));
+    w.run("Effki");
+    QCOMPARE(w.chooser.replaceAsked, QStringList{existing}); // about the file it would write
+    if (replace) {
+        QCOMPARE(readFile(existing), expectedBytes(w.form));
+        QCOMPARE(w.form.module().effectPath, existing);
+    } else {
+        QCOMPARE(readFile(existing), old);
+        QCOMPARE(state(w.form), before);
+    }
+    QCOMPARE(QDir(dir.path()).count(), 3u); // ".", ".." and the one file
+}
+
+void EffectCommandsTest::saveAfterOpenWritesBackQuietly() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("régi.eff"));
+    // Written elsewhere: LF ends, a capital X, a long enable line. Save writes it back in our form.
+    QVERIFY(
+        writeFile(path, QByteArray(fileWith({"X0x"}, "0150", QByteArray(30, 'x'))).replace("\r\n", "\n")));
+    Window w;
+    w.choose(path);
+    w.run("EffBe");
+    const QString caption = w.form.windowTitle();
+    w.run("Effki2");
+    QCOMPARE(w.chooser.saveCalls, 0);
+    QVERIFY(w.chooser.replaceAsked.isEmpty());
+    QCOMPARE(readFile(path), fileWith({"00x000000000"}, "150", QByteArray(22, 'x')));
+    QCOMPARE(w.form.windowTitle(), caption);
+    QCOMPARE(w.form.module().effectPath, path);
+}
+
+void EffectCommandsTest::failedSaveKeepsEverything_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("Save As through a file") << "Effki"
+                                            << "jó.eff/új.eff";
+    QTest::newRow("Save As onto a folder") << "Effki"
+                                           << "mappa.eff";
+    QTest::newRow("Save As into a missing folder") << "Effki"
+                                                   << "nincs/új.eff";
+    QTest::newRow("Save As into a folder that lets no new file in") << "Effki"
+                                                                    << "új.eff";
+    QTest::newRow("Save once the folder became a file") << "Effki2"
+                                                        << "eltűnt/minta.eff";
+    QTest::newRow("Save once the file became a folder") << "Effki2"
+                                                        << "minta.eff";
+}
+
+void EffectCommandsTest::failedSaveKeepsEverything() {
+    QFETCH(QString, action);
+    QFETCH(QString, chosen);
+
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    const QString good = dir.filePath(QStringLiteral("jó.eff"));
+    QVERIFY(writeFile(good, fileWith({"x0x0x0x0x0x0"}, "300", "xx")));
+    QVERIFY(folder.mkpath(QStringLiteral("mappa.eff/tartalom")));
+    QVERIFY(folder.mkdir(QStringLiteral("eltűnt")));
+    Window w;
+    const QString target = dir.filePath(chosen);
+    if (action == QLatin1String("Effki2")) { // make it the current file, then pull the ground away
+        w.choose(target);
+        w.run("Effki");
+        QCOMPARE(w.form.module().effectPath, target);
+        QVERIFY(QFile::remove(target));
+        if (chosen.startsWith(QStringLiteral("eltűnt"))) {
+            QVERIFY(folder.rmdir(QStringLiteral("eltűnt")));
+            QVERIFY(writeFile(dir.filePath(QStringLiteral("eltűnt")), "not a folder"));
+        } else {
+            QVERIFY(folder.mkpath(chosen + QStringLiteral("/tartalom")));
+        }
+    } else {
+        w.choose(good);
+        w.run("EffBe");
+    }
+    w.form.setChannelBox(3, 3, 1);
+    const QStringList before = state(w.form);
+    const auto files = folderContents(dir.path());
+
+    FakeReplacer replacer;
+    replacer.denyNewFiles = chosen == QStringLiteral("új.eff");
+    w.form.effectCommands().setReplacer(replacer);
+    w.choose(target);
+    w.run(qPrintable(action));
+    QCOMPARE(w.failures->size(), 1);
+    QVERIFY2(w.lastFailure().contains(QStringLiteral("Nem sikerült menteni: „%1”").arg(target)),
+             qPrintable(w.lastFailure()));
+    QVERIFY(!replacer.denyNewFiles ||
+            w.lastFailure().contains("A mappában nem hozható létre fájl: „" + dir.path()));
+    // enablePattern is the writer's working text and may change; nothing else may.
+    QCOMPARE(state(w.form).mid(0, 6), before.mid(0, 6));
+    QCOMPARE(folderContents(dir.path()), files); // the old file intact, no temporary file left
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("mappa.eff/tartalom"))).isDir());
+}
+
+void EffectCommandsTest::saveKeepsTheFileItReplaces_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("inPlace"); // the old file itself written (or kept), not a new one renamed over it
+    QTest::addColumn<bool>("overwrite"); // the answer
+    QTest::newRow("folder lets no new file in, file writable") << "folder" << true << true;
+    QTest::newRow("second hard link") << "link" << true << true;
+    QTest::newRow("someone else's file, saved by root") << "root" << false << true;
+    QTest::newRow("someone else's file, group-writable, saved by a user") << "user" << true << true;
+    QTest::newRow("symbolic link") << "symlink" << false << true;
+    QTest::newRow("mode 0640") << "mode" << false << true;
+    QTest::newRow("rewritten elsewhere since opened: overwritten") << "rewrite" << false << true;
+    QTest::newRow("rewritten elsewhere since opened: answered no") << "rewrite" << true << false;
+    QTest::newRow("rewritten, then Save As another name: no question")
+        << "rewrite, then save as" << true << true;
+}
+
+void EffectCommandsTest::saveKeepsTheFileItReplaces() {
+    QFETCH(QString, setup);
+    QFETCH(bool, inPlace);
+    QFETCH(bool, overwrite);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("közös.eff"));
+    const QString other = dir.filePath(QStringLiteral("másik név.eff"));
+    QVERIFY(writeFile(path, fileWith({"x"}, "200", "x")));
+    FakeReplacer replacer;
+    replacer.denyNewFiles = setup == QLatin1String("folder");
+    replacer.mayChangeOwner = setup != QLatin1String("user");
+    if (setup == QLatin1String("root") || setup == QLatin1String("user"))
+        replacer.oldOwner = 4242;
+    const QByteArray name = QFile::encodeName(path);
+    QVERIFY(setup != QLatin1String("link") || ::link(name, QFile::encodeName(other)) == 0);
+    QVERIFY(setup != QLatin1String("symlink") || QFile::link(path, other));
+    QVERIFY(setup != QLatin1String("mode") || ::chmod(name, 0640) == 0);
+    QVERIFY(setup != QLatin1String("folder") || ::chmod(QFile::encodeName(dir.path()), 0555) == 0);
+    const auto writable = qScopeGuard([&] { ::chmod(QFile::encodeName(dir.path()), 0700); });
+
+    Window w;
+    w.form.effectCommands().setReplacer(replacer);
+    w.question.overwrite = overwrite;
+    w.choose(setup == QLatin1String("symlink") ? other : path);
+    w.run("EffBe");
+    const QByteArray theirs = "egy másik program írta\r\n";
+    QVERIFY(!setup.startsWith(QLatin1String("rewrite")) || writeFile(path, theirs));
+    struct stat before {
+    }, after{};
+    ::stat(name, &before);
+    w.form.setChannelBox(7, 7, 1);
+    w.choose(other);
+    w.run(setup.endsWith(QLatin1String("save as")) ? "Effki" : "Effki2");
+
+    QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+    QCOMPARE(readFile(setup.endsWith(QLatin1String("save as")) ? other : path),
+             overwrite ? expectedBytes(w.form) : theirs);
+    QCOMPARE(w.form.windowTitle().endsWith(u'*'), !overwrite); // a No keeps the edit, unsaved
+    ::stat(name, &after);
+    QCOMPARE(after.st_ino == before.st_ino, inPlace);
+    QCOMPARE(QList<uint>({after.st_mode, after.st_uid, after.st_gid}),
+             QList<uint>({before.st_mode, before.st_uid, before.st_gid}));
+    if (setup == QLatin1String("root")) // given before the new file took the old one's place
+        QCOMPARE(replacer.ownersGiven, (QList<QPair<uid_t, gid_t>>{{4242, before.st_gid}}));
+    w.run("Effki2"); // asked when changed since opened, again after a No; never about its own write
+    QCOMPARE(w.question.overwriteAsked, setup == QLatin1String("rewrite") ? 2 - overwrite : 0);
+}
+
+void EffectCommandsTest::commandsLeavePlaybackAlone_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("Megnyitás") << "EffBe";
+    QTest::newRow("Mentés") << "Effki2";
+    QTest::newRow("Mentés másként") << "Effki";
+}
+
+void EffectCommandsTest::commandsLeavePlaybackAlone() {
+    QFETCH(QString, action);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("futó.eff"));
+    QVERIFY(writeFile(path, fileWith({"000000000000", "000000000000", "xxxxxxxx0000"}, "500", "xxx")));
+    Window w;
+    for (int step = 1; step <= 3; ++step) {
+        w.form.setEnableBox(step, 1);
+        w.form.setChannelBox(step, step, 1);
+    }
+    w.form.Start_Stop_Click();
+    w.form.sequencer().tick();
+    w.form.sequencer().tick();
+    QCOMPARE(w.form.sequencer().currentStep, qint16(2));
+    const auto writes = w.port.writes;
+    auto* list = w.form.findChild<QListWidget*>(QStringLiteral("List1"));
+    const QString monitor = list->item(0)->text();
+
+    w.choose(path);
+    w.run(qPrintable(action));
+    QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+    QCOMPARE(w.form.sequencer().running, qint16(1));
+    QCOMPARE(w.form.sequencer().currentStep, qint16(2));
+    QVERIFY(w.form.isHighlighted(2));
+    QVERIFY(w.form.sequencer().timer().isActive());
+    QCOMPARE(w.port.writes, writes);
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), monitor);
+
+    // The next tick plays step 3 from the boxes as they are now.
+    w.form.sequencer().tick();
+    const quint8 data = action == QLatin1String("EffBe") ? 0xff : 0x20;
+    QCOMPARE(w.port.writes.mid(writes.size(), 1), (QList<RecordingPort::Write>{{888, data}}));
+}
+
+QTEST_MAIN(EffectCommandsTest)
+#include "tst_effectcommands.moc"
