@@ -80,6 +80,8 @@ deb=$(echo "$PWD/$build"/ktr_*_$arch.deb)
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
-file -b "$unpacked/usr/bin/ktr" | grep -q 'ARM aarch64' || fail "the packaged ktr is not an arm64 program"
+programs=$(find "$unpacked" -type f -exec file {} + | grep ' ELF ')
+[ -n "$programs" ] || fail "the package holds no program"
+! grep -v 'ARM aarch64' <<<"$programs" || fail "the package holds programs that are not for arm64"
 echo "cross-build: $deb ($(dpkg-deb -f "$deb" Depends))"
 echo "cross-build: built in ${built} s, tested under qemu-user in ${tested} s, packaged in $((SECONDS - start)) s"
