@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the program need, if any is missing.
+# Installs the Debian 12 or 13 packages the build, the tests and the program need, if any is missing.
 # Packages named as arguments are installed as well (the packaging scripts add their tools so).
 set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev libgl-dev libxcb1-dev fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n ola libola-dev libgpiod-dev gpiod pkg-config "$@")

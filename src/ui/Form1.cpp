@@ -34,6 +34,13 @@ namespace {
 constexpr int RowPitch = 360;
 constexpr int RowTop = 120;
 
+// Qt 6.7 renamed the signal (the old one is deprecated there); both are sent at the same moments.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 7, 0)
+constexpr auto BoxStateChanged = &QCheckBox::checkStateChanged;
+#else
+constexpr auto BoxStateChanged = &QCheckBox::stateChanged;
+#endif
+
 int boxValue(const QCheckBox* box) {
     switch (box->checkState()) {
     case Qt::Checked:
@@ -127,7 +134,7 @@ void Form1::buildStepRows(QWidget* client) {
             box->setProperty("index", i);
             box->setGeometry(twipsRect(120 + RowPitch * c, 120, 255, 255));
             box->setAccessibleName(QStringLiteral("%1. lépés, %2. csatorna").arg(step).arg(c + 1));
-            connect(box, &QCheckBox::stateChanged, &m_engine, &PlaybackEngine::boxesChanged);
+            connect(box, BoxStateChanged, &m_engine, &PlaybackEngine::boxesChanged);
             m_check[i][c] = box;
         }
     }
@@ -147,7 +154,7 @@ void Form1::buildStepRows(QWidget* client) {
         box->setGeometry(twipsRect(120, RowTop + RowPitch * i, 255, 255));
         box->setAutoFillBackground(true); // the background is the "now playing" marker
         box->setAccessibleName(QStringLiteral("%1. lépés engedélyezése").arg(i + 1));
-        connect(box, &QCheckBox::stateChanged, &m_engine, &PlaybackEngine::boxesChanged);
+        connect(box, BoxStateChanged, &m_engine, &PlaybackEngine::boxesChanged);
         m_enable[i] = box;
     }
 }
@@ -214,10 +221,10 @@ void Form1::watchForChanges() {
     UnsavedChanges* changes = &m_effects->changes();
     for (const auto& row : m_check) {
         for (QCheckBox* box : row)
-            connect(box, &QCheckBox::stateChanged, changes, &UnsavedChanges::recheck);
+            connect(box, BoxStateChanged, changes, &UnsavedChanges::recheck);
     }
     for (QCheckBox* box : m_enable)
-        connect(box, &QCheckBox::stateChanged, changes, &UnsavedChanges::recheck);
+        connect(box, BoxStateChanged, changes, &UnsavedChanges::recheck);
     connect(m_vscroll1, &QScrollBar::valueChanged, changes, &UnsavedChanges::recheck);
 }
 

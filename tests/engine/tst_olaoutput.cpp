@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "FakeStepPattern.h"
 #include "OlaTestServer.h"
 
@@ -99,6 +100,7 @@ private:
 };
 
 void OlaOutputTest::initTestCase() {
+    SKIP_WITHOUT_CHILD_PROCESSES(); // olad
     QVERIFY2(m_olad.start(), "olad did not start");
 }
 

@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "OlaTestServer.h"
 #include "RecordingPort.h"
 #include "player/HeadlessPlayer.h"
@@ -350,6 +351,7 @@ void PlayerTest::realProgramWithoutDisplay() {
     QFETCH(int, exitCode);
     QFETCH(QString, stdoutText);
     QFETCH(QString, stderrText);
+    SKIP_WITHOUT_CHILD_PROCESSES();
 
     Rig rig;
     rig.write(bytes);
@@ -376,6 +378,7 @@ void PlayerTest::realProgramWithoutDisplay() {
 
 // The service's usual set-up: no display, DMX through an olad that is already running.
 void PlayerTest::realProgramPlaysToDmx() {
+    SKIP_WITHOUT_CHILD_PROCESSES();
     OlaTestServer olad;
     QVERIFY(olad.start());
     OlaFrameReader reader;

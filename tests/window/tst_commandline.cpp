@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "FakeSaveQuestion.h"
 #include "RecordingPort.h"
 #include "effects/EffectCommands.h"
@@ -81,6 +82,7 @@ void CommandLineTest::withoutDisplay() {
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
+    SKIP_WITHOUT_CHILD_PROCESSES();
 
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
