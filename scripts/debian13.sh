@@ -68,12 +68,14 @@ mountin tmpfs tmpfs /dev/shm mode=1777
 mountin tmpfs tmpfs /tmp mode=1777
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 
-# The source tree as it is here, tracked or not; the build folders in the copy are kept, so an
-# unchanged tree rebuilds nothing.
+# The source tree as it is here, tracked or not. The build folders in the copy are kept, but the
+# files are copied with the time of the copy: kept times could be older than objects built from
+# another tree before, which would then go stale unnoticed. The compiler cache keeps the rebuild
+# short.
 work=$root/ktr
 mkdir -p "$work"
 find "$work" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec rm -rf {} +
-tar -C "$source" --exclude-vcs --exclude='./build*' -cf - . | tar -C "$work" -xf -
+tar -C "$source" --exclude-vcs --exclude='./build*' -cf - . | tar -C "$work" --touch -xf -
 
 # The build must be as free of warnings there (Qt 6.8 deprecates more) as on Debian 12.
 log=$root.test.log

@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "OlaTestServer.h"
 #include "RecordingPort.h"
 
@@ -281,6 +282,8 @@ void OutputChoiceTest::dialogPatchesThePortChosen() {
     QFETCH(int, patchedTo);
     QFETCH(bool, moveIt);
     QFETCH(int, expected);
+    if (running)
+        SKIP_WITHOUT_CHILD_PROCESSES(); // olad is a program of its own
     OlaTestServer olad({QStringLiteral("dummy")});
     if (running)
         QVERIFY(olad.start());

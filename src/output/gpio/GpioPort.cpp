@@ -82,10 +82,11 @@ GpioPort::~GpioPort() {
 
 // The chip releases the lines as it closes.
 void GpioPort::close() {
+    // The kernel lets go of the lines with the chip; only then may a waiting port ask for them.
+    m_chip.reset();
     if (m_holding)
         HeldLines::instance().release(m_settings.chipPath(), m_offsets);
     m_holding = false;
-    m_chip.reset();
 }
 
 std::array<bool, GpioSettings::ChannelCount> GpioPort::pins(quint8 data, quint8 control) {
