@@ -1,16 +1,17 @@
+#include "FakeChooser.h"
 #include "FakeSaveQuestion.h"
+#include "FakeSpeed.h"
+#include "FakeStepPattern.h"
 #include "RecordingPort.h"
 #include "effects/EffectCommands.h"
 #include "effects/EffectFile.h"
-#include "effects/FileChooser.h"
 #include "effects/FileReplacer.h"
-#include "ui/Form1.h"
+#include "effects/UnsavedChanges.h"
+#include "output/Module1.h"
+#include "sequencer/Sequencer.h"
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,28 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-class FakeChooser : public FileChooser {
-public:
-    std::optional<QString> getOpenFileName() override {
-        ++openCalls;
-        return answer;
-    }
-    std::optional<QString> getSaveFileName() override {
-        ++saveCalls;
-        return answer;
-    }
-    bool confirmReplace(const QString& path) override {
-        replaceAsked << path;
-        return replace;
-    }
-
-    std::optional<QString> answer; // no value: the user cancels
-    bool replace = true;
-    int openCalls = 0;
-    int saveCalls = 0;
-    QStringList replaceAsked;
-};
 
 // What the system answers differently to root (CI): a folder closed to new files, other owners.
 struct FakeReplacer : FileReplacer {
@@ -61,14 +40,69 @@ struct FakeReplacer : FileReplacer {
     }
 };
 
-// The real window, its File menu driven through an injected chooser.
-struct Window {
-    Window() {
-        form.setFileChooser(chooser);
-        form.setSaveQuestion(question);
-        failures = std::make_unique<QSignalSpy>(&form.effectCommands(), &EffectCommands::failed);
+// What the main window puts around the File commands, without a widget: the boxes, the speed bar
+// whose change handler gives playback its speed, playback itself and the caption. As in the
+// window, a box or the speed that really changes lets the unsaved-changes mark look again.
+class Form : public FakeStepPattern {
+public:
+    static inline const QString Title = QStringLiteral("KTR (zorvány4.1)");
+
+    Form(Port& port, FileChooser& chooser, SaveQuestion& question)
+        : m_sequencer(*this, *this, m_module, port),
+          m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module,
+                    m_sequencer, m_speed, chooser, question) {
+        m_speed.changed = [this](int value) {
+            m_sequencer.speedChanged(value);
+            m_effects.changes().recheck();
+        };
+        m_sequencer.load(); // the bar already stands at the start interval: no change
     }
-    void run(const char* action) { form.findChild<QAction*>(QString::fromLatin1(action))->trigger(); }
+
+    // A check box is on (1) or off; nothing else reaches it.
+    void setChannelBox(int step, int channel, int value) override {
+        const int before = channelBox(step, channel);
+        FakeStepPattern::setChannelBox(step, channel, value == 1 ? 1 : 0);
+        if (channelBox(step, channel) != before)
+            m_effects.changes().recheck();
+    }
+    void setEnableBox(int step, int value) override {
+        const int before = enableBox(step);
+        FakeStepPattern::setEnableBox(step, value == 1 ? 1 : 0);
+        if (enableBox(step) != before)
+            m_effects.changes().recheck();
+    }
+
+    Sequencer& sequencer() { return m_sequencer; }
+    Module1& module() { return m_module; }
+    FakeSpeed* speedBar() { return &m_speed; }
+    QString windowTitle() const { return m_caption; }
+    EffectCommands& effectCommands() { return m_effects; }
+    bool isHighlighted(int step) const { return highlights[step - 1]; }
+    void Start_Stop_Click() { m_sequencer.startStop(); }
+
+private:
+    Module1 m_module;
+    FakeSpeed m_speed{Sequencer::StartInterval};
+    Sequencer m_sequencer;
+    QString m_caption = Title;
+    EffectCommands m_effects;
+};
+
+// The File commands by the names of their menu entries.
+struct Harness {
+    Harness() : failures(std::make_unique<QSignalSpy>(&form.effectCommands(), &EffectCommands::failed)) {}
+    void run(const char* action) {
+        EffectCommands& commands = form.effectCommands();
+        const QByteArray name(action);
+        if (name == "EffBe")
+            commands.open();
+        else if (name == "Effki2")
+            commands.save();
+        else if (name == "Effki")
+            commands.saveAs();
+        else
+            qFatal("no File command named %s", action);
+    }
     void choose(const QString& path) { chooser.answer = path; }
     QString lastFailure() const {
         return failures->isEmpty() ? QString() : failures->last().at(0).toString();
@@ -77,7 +111,7 @@ struct Window {
     RecordingPort port;
     FakeChooser chooser;
     FakeSaveQuestion question; // discards, unless a test says otherwise
-    Form1 form{port};
+    Form form{port, chooser, question};
     std::unique_ptr<QSignalSpy> failures;
 };
 
@@ -101,7 +135,7 @@ QByteArray readFile(const QString& path) {
 }
 
 // Everything a file command could change, as text so that a difference shows in the log.
-QStringList state(Form1& form) {
+QStringList state(Form& form) {
     QString boxes;
     for (int step = 1; step <= StepCount; ++step) {
         for (int channel = 1; channel <= ChannelCount; ++channel)
@@ -127,7 +161,7 @@ QMap<QString, QByteArray> folderContents(const QString& path) {
     return contents;
 }
 
-QByteArray expectedBytes(Form1& form) {
+QByteArray expectedBytes(Form& form) {
     Module1 scratch;
     return writeEffect(form, form.sequencer().speed, scratch);
 }
@@ -190,7 +224,7 @@ void EffectCommandsTest::openAppliesTheWholeFile() {
     const QByteArray enables = "xx0x" + QByteArray(17, '0') + "x";
     QVERIFY(writeFile(path, fileWith({"x00000000000", "0x0000000000", "00x000000000", "xxxxxxxxxxxx"},
                                      speedLine, enables)));
-    Window w;
+    Harness w;
     for (int step = 1; step <= StepCount; ++step) { // the file replaces every box, checked or not
         w.form.setEnableBox(step, 1);
         for (int channel = 1; channel <= ChannelCount; ++channel)
@@ -219,11 +253,8 @@ void EffectCommandsTest::openAppliesTheWholeFile() {
     QCOMPARE(after[3], QStringLiteral("interval %1").arg(interval));
     QCOMPARE(w.form.module().effectPath, path);
     QCOMPARE(w.form.windowTitle(),
-             Form1::Title + Spaces + QStringLiteral("árvíztűrő tükörfúrógép hosszú nevű effektje.eff"));
+             Form::Title + Spaces + QStringLiteral("árvíztűrő tükörfúrógép hosszú nevű effektje.eff"));
     QCOMPARE(w.form.module().enablePattern, QString::fromLatin1(enables));
-    // The file's speed range and the bar's must be the same.
-    QCOMPARE(w.form.speedBar()->minimum(), SpeedMin);
-    QCOMPARE(w.form.speedBar()->maximum(), SpeedMax);
 }
 
 void EffectCommandsTest::failedOpenChangesNothing_data() {
@@ -255,7 +286,7 @@ void EffectCommandsTest::failedOpenChangesNothing() {
     if (!contents.isEmpty())
         QVERIFY(writeFile(bad, contents));
 
-    Window w;
+    Harness w;
     w.choose(good);
     w.run("EffBe");
     w.form.setChannelBox(9, 9, 1);
@@ -266,9 +297,6 @@ void EffectCommandsTest::failedOpenChangesNothing() {
     w.run("EffBe");
     QCOMPARE(w.failures->size(), 1);
     QVERIFY2(w.lastFailure().contains(bad) && w.lastFailure().contains(what), qPrintable(w.lastFailure()));
-    QVERIFY(w.form.fileMessage() &&
-            w.form.fileMessage()->isVisible()); // shown, and we got here: not blocking
-    QCOMPARE(w.form.fileMessage()->text(), w.lastFailure());
     QCOMPARE(state(w.form), before);
 
     // Save still goes to the file that opened, never to the one that failed.
@@ -303,7 +331,7 @@ void EffectCommandsTest::cancelChangesNothing() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("minta.eff"));
     QVERIFY(writeFile(path, fileWith({"x"}, "250", "x")));
-    Window w;
+    Harness w;
     if (openedBefore) {
         w.choose(path);
         w.run("EffBe");
@@ -368,7 +396,7 @@ void EffectCommandsTest::saveAsNames() {
     QFETCH(QString, written);
 
     QTemporaryDir dir;
-    Window w;
+    Harness w;
     w.form.setChannelBox(1, 1, 1);
     w.form.setEnableBox(1, 1);
     w.choose(dir.filePath(chosen));
@@ -379,7 +407,7 @@ void EffectCommandsTest::saveAsNames() {
     const QString path = dir.filePath(written);
     QCOMPARE(folderContents(dir.path()), (QMap<QString, QByteArray>{{written, expectedBytes(w.form)}}));
     QCOMPARE(w.form.module().effectPath, path);
-    const QString caption = Form1::Title + Spaces + written;
+    const QString caption = Form::Title + Spaces + written;
     QCOMPARE(w.form.windowTitle(), caption);
 
     // The next Save writes that same file, asks nothing and leaves the caption.
@@ -410,7 +438,7 @@ void EffectCommandsTest::saveAsAsksBeforeReplacing() {
     const QString existing = dir.filePath(QStringLiteral("minta.eff"));
     const QByteArray old = fileWith({"xxxxxxxxxxxx"}, "100", "xxx");
     QVERIFY(writeFile(existing, old));
-    Window w;
+    Harness w;
     w.form.setChannelBox(2, 2, 1);
     const QStringList before = state(w.form);
     w.chooser.replace = replace;
@@ -433,7 +461,7 @@ void EffectCommandsTest::saveAfterOpenWritesBackQuietly() {
     // Written elsewhere: LF ends, a capital X, a long enable line. Save writes it back in our form.
     QVERIFY(
         writeFile(path, QByteArray(fileWith({"X0x"}, "0150", QByteArray(30, 'x'))).replace("\r\n", "\n")));
-    Window w;
+    Harness w;
     w.choose(path);
     w.run("EffBe");
     const QString caption = w.form.windowTitle();
@@ -472,7 +500,7 @@ void EffectCommandsTest::failedSaveKeepsEverything() {
     QVERIFY(writeFile(good, fileWith({"x0x0x0x0x0x0"}, "300", "xx")));
     QVERIFY(folder.mkpath(QStringLiteral("mappa.eff/tartalom")));
     QVERIFY(folder.mkdir(QStringLiteral("eltűnt")));
-    Window w;
+    Harness w;
     const QString target = dir.filePath(chosen);
     if (action == QLatin1String("Effki2")) { // make it the current file, then pull the ground away
         w.choose(target);
@@ -546,7 +574,7 @@ void EffectCommandsTest::saveKeepsTheFileItReplaces() {
     QVERIFY(setup != QLatin1String("folder") || ::chmod(QFile::encodeName(dir.path()), 0555) == 0);
     const auto writable = qScopeGuard([&] { ::chmod(QFile::encodeName(dir.path()), 0700); });
 
-    Window w;
+    Harness w;
     w.form.effectCommands().setReplacer(replacer);
     w.question.overwrite = overwrite;
     w.choose(setup == QLatin1String("symlink") ? other : path);
@@ -587,7 +615,7 @@ void EffectCommandsTest::commandsLeavePlaybackAlone() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("futó.eff"));
     QVERIFY(writeFile(path, fileWith({"000000000000", "000000000000", "xxxxxxxx0000"}, "500", "xxx")));
-    Window w;
+    Harness w;
     for (int step = 1; step <= 3; ++step) {
         w.form.setEnableBox(step, 1);
         w.form.setChannelBox(step, step, 1);
@@ -597,8 +625,7 @@ void EffectCommandsTest::commandsLeavePlaybackAlone() {
     w.form.sequencer().tick();
     QCOMPARE(w.form.sequencer().currentStep, qint16(2));
     const auto writes = w.port.writes;
-    auto* list = w.form.findChild<QListWidget*>(QStringLiteral("List1"));
-    const QString monitor = list->item(0)->text();
+    const QList<QString> monitor = w.form.monitorLines;
 
     w.choose(path);
     w.run(qPrintable(action));
@@ -608,8 +635,7 @@ void EffectCommandsTest::commandsLeavePlaybackAlone() {
     QVERIFY(w.form.isHighlighted(2));
     QVERIFY(w.form.sequencer().timer().isActive());
     QCOMPARE(w.port.writes, writes);
-    QCOMPARE(list->count(), 1);
-    QCOMPARE(list->item(0)->text(), monitor);
+    QCOMPARE(w.form.monitorLines, monitor); // the monitor line not rewritten
 
     // The next tick plays step 3 from the boxes as they are now.
     w.form.sequencer().tick();
