@@ -3,6 +3,7 @@
 #include <gpiod.h>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -87,9 +88,16 @@ private:
 } // namespace
 
 std::unique_ptr<GpioChip> GpioChip::open(const QString& path) {
-    gpiod_chip* chip = gpiod_chip_open(path.toLocal8Bit().constData());
-    if (!chip)
+    const QByteArray device = path.toLocal8Bit();
+    gpiod_chip* chip = gpiod_chip_open(device.constData());
+    if (!chip) {
+        // libgpiod 2 gives ENOENT also for a device node whose sysfs entry does not say GPIO;
+        // libgpiod 1.6 says ENOTTY there, and so do we.
+        struct stat node;
+        if (errno == ENOENT && ::stat(device.constData(), &node) == 0 && S_ISCHR(node.st_mode))
+            errno = ENOTTY;
         return nullptr;
+    }
     gpiod_chip_info* info = gpiod_chip_get_info(chip);
     if (!info) {
         const int error = errno;
