@@ -62,3 +62,12 @@ QString refusedAddressMessage(int address) {
                "A program csak a 888-as és a 890-es portcímre ír; a(z) %1 címre írást elutasította.")
         .arg(address);
 }
+
+std::array<bool, 12> highPins(quint8 data, quint8 control) {
+    constexpr quint8 InvertedControlBits = 0x0B; // C3, C1, C0 are inverted on the connector
+    const quint8 controlHigh = control ^ InvertedControlBits;
+    std::array<bool, 12> high{};
+    for (int k = 0; k < 12; ++k)
+        high[k] = k < 8 ? (data >> (7 - k)) & 1 : (controlHigh >> (11 - k)) & 1;
+    return high;
+}

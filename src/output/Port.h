@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <array>
 #include <atomic>
 
 struct Module1;
@@ -86,3 +87,8 @@ private:
 bool writePorts(Module1& module, Port& port);
 
 QString refusedAddressMessage(int address);
+
+// Which of the twelve connector pins a pair of register bytes drives high, channel 1 first: the
+// data bits D7..D0, then C3..C0 with the inverted C3, C1 and C0 undone. Outputs that mirror the
+// pins (DMX, GPIO) start from this.
+std::array<bool, 12> highPins(quint8 data, quint8 control);

@@ -12,9 +12,6 @@
 
 namespace {
 
-// Bits of the control register that are inverted on the connector: C3, C1, C0.
-constexpr quint8 InvertedControlBits = 0x0B;
-
 QString errnoText(int error) {
     const char* name = strerrorname_np(error);
     return QStringLiteral("%1: %2").arg(QString::fromLatin1(name ? name : "?"),
@@ -89,16 +86,8 @@ void GpioPort::close() {
     m_holding = false;
 }
 
-std::array<bool, GpioSettings::ChannelCount> GpioPort::pins(quint8 data, quint8 control) {
-    std::array<bool, GpioSettings::ChannelCount> high{};
-    const quint8 controlHigh = control ^ InvertedControlBits;
-    for (int k = 0; k < GpioSettings::ChannelCount; ++k)
-        high[k] = k < 8 ? (data >> (7 - k)) & 1 : (controlHigh >> (11 - k)) & 1;
-    return high;
-}
-
 std::vector<int> GpioPort::levels(quint8 control) const {
-    const auto high = pins(m_data, control);
+    const auto high = highPins(m_data, control);
     std::vector<int> result;
     result.reserve(m_channels.size());
     for (const int channel : m_channels)

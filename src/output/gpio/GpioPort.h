@@ -23,9 +23,6 @@ public:
 
     const GpioSettings& settings() const { return m_settings; }
 
-    // Whether channel k (0 for channel 1) would be high on the port for this pair of bytes.
-    static std::array<bool, GpioSettings::ChannelCount> pins(quint8 data, quint8 control);
-
 protected:
     bool write(int address, quint8 value) override;
     void reset() override;

@@ -16,6 +16,9 @@ struct OlaDevices::Client {
     std::unique_ptr<ola::network::TCPSocket> socket;
     std::unique_ptr<ola::client::OlaClient> client;
     bool closed = false;
+    // OLA runs the close handler (which deletes itself) when olad closes the connection, and never
+    // deletes it otherwise: an unused one is ours to delete.
+    ola::SingleUseCallback0<void>* closeHandler = nullptr;
     bool answered = false;
     std::string failure;
     std::vector<ola::client::OlaDevice> devices;
@@ -24,7 +27,10 @@ struct OlaDevices::Client {
         if (client) {
             server.RemoveReadDescriptor(socket.get()); // a warning at most when olad closed it
             client->Stop();
+            client.reset();
         }
+        if (!closed)
+            delete closeHandler;
     }
 
     void onClose() { closed = true; }
@@ -91,7 +97,8 @@ bool OlaDevices::connect() {
         m_error = unreachable(m_olaPort);
         return false;
     }
-    m_client->client->SetCloseHandler(ola::NewSingleCallback(m_client.get(), &Client::onClose));
+    m_client->closeHandler = ola::NewSingleCallback(m_client.get(), &Client::onClose);
+    m_client->client->SetCloseHandler(m_client->closeHandler);
     m_client->server.AddReadDescriptor(m_client->socket.get());
     return true;
 }

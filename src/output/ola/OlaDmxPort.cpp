@@ -34,9 +34,6 @@ constexpr auto ReconnectInterval = std::chrono::seconds(1);
 // How often olad is asked whether the universe reaches a device (and whether it still answers).
 constexpr auto CheckInterval = std::chrono::seconds(2);
 
-// Bits of the control register that are inverted on the connector: C3, C1, C0.
-constexpr quint8 InvertedControlBits = 0x0B;
-
 } // namespace
 
 struct OlaDmxPort::Shared {
@@ -231,10 +228,9 @@ void OlaDmxPort::starting() {
 
 OlaDmxPort::Frame OlaDmxPort::frame(quint8 data, quint8 control, int address, int level) {
     Frame dmx{};
-    const quint8 controlHigh = control ^ InvertedControlBits;
+    const std::array<bool, 12> high = highPins(data, control);
     for (int k = 0; k < 12; ++k) {
-        const bool high = k < 8 ? (data >> (7 - k)) & 1 : (controlHigh >> (11 - k)) & 1;
-        if (high)
+        if (high[k])
             dmx[address - 1 + k] = static_cast<std::uint8_t>(level);
     }
     return dmx;
