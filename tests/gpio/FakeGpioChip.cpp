@@ -49,13 +49,14 @@ struct State {
 };
 
 std::recursive_mutex& lock() {
-    static std::recursive_mutex mutex;
-    return mutex;
+    static auto* mutex = new std::recursive_mutex;
+    return *mutex;
 }
 
+// Never destroyed: any thread may still close a descriptor while the program ends.
 State& state() {
-    static State s;
-    return s;
+    static State* s = new State;
+    return *s;
 }
 
 template <typename F> F real(const char* name) {
