@@ -15,7 +15,9 @@ QString usage() {
             text +=
                 QStringLiteral(" [--%1 %2]").arg(option.names().constFirst(), option.valueName().toUpper());
     }
-    return text + QStringLiteral(" [--speed EZREDMÁSODPERC]\nA KIMENET lehet: ") +
+    return text +
+           QStringLiteral(
+               " [--speed EZREDMÁSODPERC] [--web [CÍM:]PORT] [--web-key-file FÁJL]\nA KIMENET lehet: ") +
            OutputChoice::outputForms() + QLatin1Char('.');
 }
 
@@ -36,6 +38,7 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("ms"));
     parser.addOptions({play, speed});
     parser.addOptions(OutputChoice::commandLineOptions());
+    parser.addOptions(WebOptions::commandLineOptions());
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty() || !parser.isSet(play) ||
         parser.values(play).size() != 1) {
         error = QStringLiteral("Hibás parancssor.\n") + usage();
@@ -43,7 +46,7 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     }
     options = PlayerOptions();
     options.file = parser.value(play);
-    if (!options.output.applyCommandLine(parser, &error))
+    if (!options.output.applyCommandLine(parser, &error) || !options.web.applyCommandLine(parser, &error))
         return false;
     if (parser.isSet(speed)) {
         bool number = false;

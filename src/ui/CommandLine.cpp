@@ -2,6 +2,7 @@
 
 #include "output/ListOutputs.h"
 #include "output/OutputChoice.h"
+#include "web/WebOptions.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -73,6 +74,7 @@ CommandLine::CommandLine()
     m_parser.addOption(m_help);
     m_parser.addOption(m_version);
     m_parser.addOptions(OutputChoice::commandLineOptions());
+    m_parser.addOptions(WebOptions::commandLineOptions());
     m_parser.addOption(m_listOutputs);
     m_parser.addOption(m_play);
     m_parser.addOption(m_speed);
@@ -132,6 +134,10 @@ bool CommandLine::mistake(const QString& text) {
     print(stderr, QStringLiteral("ktr: %1\n").arg(text));
     m_exitCode = 2;
     return false;
+}
+
+bool CommandLine::applyWebOptions(WebOptions& web, QString* error) const {
+    return web.applyCommandLine(m_parser, error);
 }
 
 bool CommandLine::applyOutputOptions(OutputChoice& choice, QString* error) const {

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 struct OutputChoice;
+struct WebOptions;
 
 // The program's command line, read before any QApplication exists so that --help, --version and
 // a mistake in the options need no display. Qt's own -platform/-display/-style options pass
@@ -27,6 +28,9 @@ public:
     // Applies --output and the outputs' own options, if given, to choice. False with a Hungarian error when a
     // value is malformed; choice is then unchanged.
     bool applyOutputOptions(OutputChoice& choice, QString* error) const;
+
+    // Applies --web and --web-key-file, if given. False with a Hungarian error when malformed.
+    bool applyWebOptions(WebOptions& web, QString* error) const;
 
     // For options added elsewhere: set them up before parse(), read them after.
     QCommandLineParser& parser() { return m_parser; }
