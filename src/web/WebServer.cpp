@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QUrlQuery>
 #include <QWebSocket>
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
@@ -18,13 +19,6 @@
 #endif
 
 using Method = QHttpServerRequest::Method;
-
-struct WebServer::Reply {
-    int status = 200;
-    QByteArray type = "application/json";
-    QByteArray body;
-    QList<std::pair<QByteArray, QByteArray>> headers;
-};
 
 struct WebServer::Client {
     QWebSocket* socket = nullptr;
@@ -101,18 +95,17 @@ WebServer::WebServer(ShowControl& show, const WebKey& key, const Limits& limits,
     connect(&show, &ShowControl::stateChanged, this, &WebServer::sendState);
     connect(&show, &ShowControl::stepPlayed, this, &WebServer::sendStep);
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::takeWebSockets);
+    // Qt's own warning for every refused WebSocket would let anyone fill the journal.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     m_ping.setInterval(m_limits.pingInterval);
     connect(&m_ping, &QTimer::timeout, this, &WebServer::pingClients);
     m_ping.start();
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    // From Qt 6.8 an upgrade is refused unless a verifier accepts it; the same checks run again
-    // on the WebSocket itself, as they must on earlier versions.
+    // From Qt 6.8 a WebSocket upgrade is decided here, without handleRequest().
     addWebSocketUpgradeVerifier(this, [this](const QHttpServerRequest& request) {
-        QString why;
-        if (webSocketAllowed(request.remoteAddress(), request.url(), request.value("origin"),
-                             request.value("host"), &why))
-            return QHttpServerWebSocketUpgradeResponse::accept();
-        return QHttpServerWebSocketUpgradeResponse::deny(403, why.toUtf8());
+        if (const std::optional<Reply> refusal = upgradeRefusal(request))
+            return QHttpServerWebSocketUpgradeResponse::deny(refusal->status, reasonPhrase(refusal->status));
+        return QHttpServerWebSocketUpgradeResponse::accept();
     });
 #endif
 }
@@ -209,7 +202,13 @@ void WebServer::missingHandler(const QHttpServerRequest& request, QHttpServerRes
     handleRequest(request, responder);
 }
 #else
+// Before Qt 6.8 an upgrade request comes here first: true lets the upgrade go on, and nothing may
+// be written then; false has the refusal written by missingHandler(), and the connection closed.
 bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0) {
+        m_upgradeRefusal = upgradeRefusal(request);
+        return !m_upgradeRefusal;
+    }
     QHttpServerResponder responder = makeResponder(request, socket);
     const Reply reply = answer(request);
     writeReply(responder, reply.status, reply.type, reply.body, reply.headers);
@@ -217,7 +216,10 @@ bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
 }
 
 void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    handleRequest(request, socket);
+    QHttpServerResponder responder = makeResponder(request, socket);
+    const Reply reply = m_upgradeRefusal ? *m_upgradeRefusal : answer(request);
+    m_upgradeRefusal.reset();
+    writeReply(responder, reply.status, reply.type, reply.body, reply.headers);
 }
 #endif
 
@@ -226,6 +228,23 @@ namespace {
 WebServer::Reply json(int status, const QJsonObject& object) {
     return {status, "application/json", compact(object), {{"Cache-Control", "no-store"}}};
 }
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    default:
+        return "Bad Request";
+    }
+}
+#endif
 
 WebServer::Reply failure(int status, const QString& message) {
     return json(status, QJsonObject{{QStringLiteral("error"), message}});
@@ -411,24 +430,18 @@ WebServer::Reply WebServer::answerApi(const QHttpServerRequest& request, const Q
 }
 
 // The WebSocket of the events: the key comes in the address (a browser cannot set headers on a
-// WebSocket), and only the page's own origin may open it, so another site open in the same
-// browser cannot, even with a stolen key, ride on the user's network position.
-bool WebServer::webSocketAllowed(const QHostAddress& peer, const QUrl& url, const QByteArray& origin,
-                                 const QByteArray& host, QString* why) {
-    if (url.path() != EventsPath) {
-        *why = QStringLiteral("Not Found");
-        return false;
-    }
-    const QByteArray key = QUrlQuery(url).queryItemValue(QStringLiteral("key")).toLatin1();
-    if (refuseKey(peer, key)) {
-        *why = QStringLiteral("Unauthorized");
-        return false;
-    }
-    if (!origin.isEmpty() && origin.compare("http://" + host, Qt::CaseInsensitive) != 0) {
-        *why = QStringLiteral("Forbidden origin");
-        return false;
-    }
-    return true;
+// WebSocket), and only the page's own origin may open it: a browser sends the Origin of the page
+// that opens a WebSocket, and no CORS rule stops another site's script from trying.
+std::optional<WebServer::Reply> WebServer::upgradeRefusal(const QHttpServerRequest& request) {
+    if (request.url().path() != EventsPath)
+        return failure(404, QStringLiteral("Nincs ilyen cím: %1").arg(request.url().path()));
+    const QByteArray key = request.query().queryItemValue(QStringLiteral("key")).toLatin1();
+    if (std::optional<Reply> refused = refuseKey(request.remoteAddress(), key))
+        return refused;
+    const QByteArray origin = request.value("origin");
+    if (!origin.isEmpty() && origin.compare("http://" + request.value("host"), Qt::CaseInsensitive) != 0)
+        return failure(403, QStringLiteral("Az eseményfolyam csak a műsor saját oldaláról nyitható meg."));
+    return std::nullopt;
 }
 
 void WebServer::takeWebSockets() {
@@ -437,13 +450,6 @@ void WebServer::takeWebSockets() {
         socket->setParent(this);
         if (m_listener)
             m_listener->releaseWebSocket(socket->peerAddress(), socket->peerPort());
-        QString why;
-        if (!webSocketAllowed(socket->peerAddress(), socket->requestUrl(), socket->origin().toUtf8(),
-                              socket->request().rawHeader("Host"), &why)) {
-            socket->close(QWebSocketProtocol::CloseCodePolicyViolated, why);
-            socket->deleteLater();
-            continue;
-        }
         socket->setMaxAllowedIncomingMessageSize(MaxIncomingMessage);
         socket->setMaxAllowedIncomingFrameSize(MaxIncomingMessage);
         auto client = std::make_unique<Client>();

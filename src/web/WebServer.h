@@ -30,8 +30,13 @@ public:
         int pingInterval = 20'000;         // ms; a WebSocket that has not answered the last ping is closed
     };
 
-    // An answer to one request; defined with the routes.
-    struct Reply;
+    // An answer to one request.
+    struct Reply {
+        int status = 200;
+        QByteArray type = "application/json";
+        QByteArray body;
+        QList<std::pair<QByteArray, QByteArray>> headers;
+    };
 
     WebServer(ShowControl& show, const WebKey& key, const Limits& limits, QObject* parent = nullptr);
     WebServer(ShowControl& show, const WebKey& key, QObject* parent = nullptr);
@@ -69,8 +74,7 @@ private:
     Reply answer(const QHttpServerRequest& request);
     Reply answerApi(const QHttpServerRequest& request, const QString& path);
     std::optional<Reply> refuseKey(const QHostAddress& peer, QByteArrayView key);
-    bool webSocketAllowed(const QHostAddress& peer, const QUrl& url, const QByteArray& origin,
-                          const QByteArray& host, QString* why);
+    std::optional<Reply> upgradeRefusal(const QHttpServerRequest& request);
     void takeWebSockets();
     void sendToAll(const QString& message);
     void send(Client& client, const QString& message);
@@ -87,4 +91,5 @@ private:
     std::vector<std::unique_ptr<Client>> m_clients;
     QTimer m_ping;
     quint64 m_dropped = 0;
+    std::optional<Reply> m_upgradeRefusal; // before Qt 6.8: from handleRequest() to missingHandler()
 };
