@@ -4,6 +4,8 @@
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
 #include "SignalWatcher.h"
+#include "web/QrCode.h"
+#include "web/WebServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -41,11 +43,26 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
     QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player,
                      [&player, &options] { player.reload(options.file); });
 
+    // Before anything plays: a port in use ends the player like a bad command line.
+    std::unique_ptr<WebServer> web;
+    if (options.web.enabled) {
+        web = WebServer::start(player.showControl(), options.web, WebKey::playerKeyPath(), &error);
+        if (!web) {
+            status.error(error);
+            return BadCommandLine;
+        }
+    }
+
     player.start(*effect, options.speed, options.file);
     status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
                     .arg(options.file)
                     .arg(player.interval())
                     .arg(outputName));
+    if (web) {
+        // On stderr, so that a unit's journal has it: the address with the key, and as a QR code.
+        const QString url = web->pageUrl();
+        status.error(QStringLiteral("Távvezérlés: %1\n%2").arg(url, QrCode(url.toUtf8()).text()));
+    }
     status.watch([&player] { return player.pattern().playingStep(); },
                  [&player] { return player.interval(); });
     const int code = QCoreApplication::exec();

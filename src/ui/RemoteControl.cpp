@@ -10,15 +10,23 @@
 
 #include <cstdio>
 
-RemoteControl::RemoteControl(ShowControl& show, const WebOptions& options, QWidget* window)
-    : QObject(window), m_show(show), m_options(options), m_window(window) {
-    if (!m_options.enabled)
-        m_options.port = DefaultPort;
+RemoteControl::RemoteControl(ShowControl& show, QWidget* window)
+    : QObject(window), m_show(show), m_window(window) {
+    m_options.port = DefaultPort;
     m_action = new QAction(QStringLiteral("&Távvezérlés…"), this);
     m_action->setObjectName(QStringLiteral("tavvezerles"));
     m_action->setToolTip(QStringLiteral("A műsor vezérlése telefonról vagy másik gépről, böngészőből"));
     connect(m_action, &QAction::triggered, this, &RemoteControl::showDialog);
-    if (m_options.enabled && setEnabled(true)) {
+}
+
+void RemoteControl::configure(const WebOptions& options) {
+    setEnabled(false);
+    m_options = options;
+    if (!m_options.enabled) {
+        m_options.port = DefaultPort;
+        return;
+    }
+    if (setEnabled(true)) {
         const QByteArray line = QStringLiteral("ktr: távvezérlés: %1\n").arg(pageUrl()).toLocal8Bit();
         std::fputs(line.constData(), stderr);
     }
@@ -26,17 +34,6 @@ RemoteControl::RemoteControl(ShowControl& show, const WebOptions& options, QWidg
 
 RemoteControl::~RemoteControl() {
     delete m_server.data();
-}
-
-bool RemoteControl::loadKey() {
-    if (m_key)
-        return true;
-    const QString path = m_options.keyFile.isEmpty() ? WebKey::windowKeyPath() : m_options.keyFile;
-    std::optional<WebKey> key = WebKey::loadOrCreate(path, m_error);
-    if (!key)
-        return false;
-    m_key = std::make_unique<WebKey>(*key);
-    return true;
 }
 
 bool RemoteControl::setEnabled(bool on) {
@@ -48,12 +45,9 @@ bool RemoteControl::setEnabled(bool on) {
         return true;
     }
     m_error.clear();
-    if (!loadKey()) {
-        report(m_error);
-        return false;
-    }
-    auto server = std::make_unique<WebServer>(m_show, *m_key);
-    if (!server->listen(m_options.address, m_options.port, &m_error)) {
+    std::unique_ptr<WebServer> server =
+        WebServer::start(m_show, m_options, WebKey::windowKeyPath(), &m_error);
+    if (!server) {
         report(m_error);
         return false;
     }
@@ -81,13 +75,11 @@ void RemoteControl::report(const QString& message) {
 }
 
 QString RemoteControl::pageUrl() const {
-    if (!m_server || !m_key)
-        return QString();
-    return WebOptions::pageUrl(m_options.address, m_server->port(), m_key->text());
+    return m_server ? m_server->pageUrl() : QString();
 }
 
 QByteArray RemoteControl::key() const {
-    return m_key ? m_key->text() : QByteArray();
+    return m_server ? m_server->key() : QByteArray();
 }
 
 void RemoteControl::showDialog() {

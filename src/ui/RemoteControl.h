@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/RemoteDialog.h"
 #include "web/WebKey.h"
 #include "web/WebOptions.h"
 #include "web/WebServer.h"
@@ -12,7 +13,6 @@
 
 class QAction;
 class QWidget;
-class RemoteDialog;
 class ShowControl;
 
 // The window's side of the web page: starts the server for --web, and "Távvezérlés…" shows the
@@ -23,7 +23,11 @@ class RemoteControl : public QObject {
 public:
     static constexpr quint16 DefaultPort = 8080;
 
-    RemoteControl(ShowControl& show, const WebOptions& options, QWidget* window);
+    RemoteControl(ShowControl& show, QWidget* window);
+
+    // --web and --web-key-file: switches the web on at once when asked for, and prints the
+    // address to open on stderr.
+    void configure(const WebOptions& options);
     ~RemoteControl() override;
 
     // Starts or stops the server. Starting reports a failure once per run in a message box (and
@@ -48,14 +52,12 @@ signals:
     void changed();
 
 private:
-    bool loadKey();
     void report(const QString& message);
 
     ShowControl& m_show;
     WebOptions m_options;
     QWidget* m_window;
     QAction* m_action;
-    std::unique_ptr<WebKey> m_key;
     QPointer<WebServer> m_server;
     QPointer<RemoteDialog> m_dialog;
     QString m_error;

@@ -145,6 +145,24 @@ bool WebServer::listen(const QHostAddress& address, quint16 port, QString* error
     return true;
 }
 
+std::unique_ptr<WebServer> WebServer::start(ShowControl& show, const WebOptions& options,
+                                            const QString& defaultKeyFile, QString* error) {
+    QString problem;
+    const std::optional<WebKey> key =
+        WebKey::loadOrCreate(options.keyFile.isEmpty() ? defaultKeyFile : options.keyFile, problem);
+    auto server = key ? std::make_unique<WebServer>(show, *key) : nullptr;
+    if (!server || !server->listen(options.address, options.port, &problem)) {
+        if (error)
+            *error = problem;
+        return nullptr;
+    }
+    return server;
+}
+
+QString WebServer::pageUrl() const {
+    return m_listener ? WebOptions::pageUrl(m_listener->serverAddress(), port(), m_key.text()) : QString();
+}
+
 QHostAddress WebServer::address() const {
     return m_listener ? m_listener->serverAddress() : QHostAddress();
 }

@@ -3,6 +3,7 @@
 #include "FailedKeyLimit.h"
 #include "WebKey.h"
 #include "WebListener.h"
+#include "WebOptions.h"
 #include "effects/EffectGrid.h"
 
 #include <QAbstractHttpServer>
@@ -42,11 +43,19 @@ public:
     WebServer(ShowControl& show, const WebKey& key, QObject* parent = nullptr);
     ~WebServer() override;
 
+    // Loads (or makes) the key, then listens where options say: the key file is options.keyFile,
+    // else defaultKeyFile. No server, and a Hungarian message in error, when either fails.
+    static std::unique_ptr<WebServer> start(ShowControl& show, const WebOptions& options,
+                                            const QString& defaultKeyFile, QString* error);
+
     // Starts listening. False with a Hungarian message (the port in use, an address this machine
     // does not have) and nothing listening.
     bool listen(const QHostAddress& address, quint16 port, QString* error);
     QHostAddress address() const;
     quint16 port() const;
+    QByteArray key() const { return m_key.text(); }
+    // The address a phone opens, the key in it: http://HOST:PORT/#key=KEY.
+    QString pageUrl() const;
 
     int eventClients() const { return int(m_clients.size()); }
     int openConnections() const;
