@@ -143,11 +143,18 @@ def main():
                      lambda: api(base, "GET", "/api/state", key)[1]["steps"][step - 1]["enabled"])
         wait_for("the unsaved mark", lambda: find("#file").text.endswith("*"))
 
+        # The player plays from its start: STOP, then START plays the clicked steps from the top.
+        if find("#start-stop").text != "STOP":
+            fail("the page does not show the player playing")
+        find("#start-stop").click()
+        wait_for("START on the button", lambda: find("#start-stop").text == "START")
+        if api(base, "GET", "/api/state", key)[1]["running"]:
+            fail("STOP did not stop the show")
         find("#start-stop").click()
         wait_for("STOP on the button", lambda: find("#start-stop").text == "STOP")
         for step in (3, 5, 3):
             wait_for(f"the marker on step {step}",
-                     lambda: find(f'tr.playing input[data-step="{step}"][data-enable]'))
+                     lambda: driver.find_elements(By.CSS_SELECTOR, f'tr.playing input[data-step="{step}"][data-enable]'))
         # The chip got exactly the clicked rows: lines 0, 2, 4 high for step 3, line 11 for step 5.
         def levels_played():
             played = set()
