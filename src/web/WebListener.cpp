@@ -62,6 +62,10 @@ private:
     bool m_webSocket = false;
 };
 
+namespace {
+constexpr int RefusedLinger = 500; // ms
+}
+
 WebListener::WebListener(const Limits& limits, QObject* parent) : QTcpServer(parent), m_limits(limits) {}
 
 // A guard that outlives this object (its socket owned elsewhere) finds its QPointer cleared.
@@ -92,15 +96,20 @@ void WebListener::releaseWebSocket(const QHostAddress& peer, quint16 port) {
 }
 
 // An answer written here, outside the HTTP server: it never saw this connection, or must not
-// read any more of it. The socket goes once the answer is out, or after a second at most.
+// read any more of it. What the client still sends is read and thrown away (closing with unread
+// data would reset the connection and lose the answer); it is closed after a moment.
 void WebListener::refuse(QTcpSocket* socket, int status, const QByteArray& reason, const QString& message) {
+    if (socket->isTransactionStarted())
+        socket->commitTransaction();
+    socket->readAll();
+    connect(socket, &QIODevice::readyRead, socket, [socket] { socket->readAll(); });
     const QByteArray body =
         QJsonDocument(QJsonObject{{QStringLiteral("error"), message}}).toJson(QJsonDocument::Compact);
     socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
                   "\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
                   "\r\nConnection: close\r\n\r\n" + body);
-    socket->disconnectFromHost();
-    QTimer::singleShot(1000, socket, &QAbstractSocket::abort);
+    QTimer::singleShot(RefusedLinger, socket, &QAbstractSocket::disconnectFromHost);
+    QTimer::singleShot(2 * RefusedLinger, socket, &QAbstractSocket::abort);
     if (!m_open.contains(socket))
         connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
 }
