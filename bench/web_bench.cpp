@@ -31,7 +31,8 @@
 namespace {
 
 qint64 monotonicNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -80,7 +81,8 @@ public:
                 connect(socket, &QWebSocket::textMessageReceived, this, [this](const QString& message) {
                     if (recording && message.startsWith(QLatin1String("{\"type\":\"step\""))) {
                         const qint64 now = monotonicNs();
-                        const int step = message.section(QLatin1Char(':'), 2, 2).section(QLatin1Char(','), 0, 0).toInt();
+                        const int step =
+                            message.section(QLatin1Char(':'), 2, 2).section(QLatin1Char(','), 0, 0).toInt();
                         const std::lock_guard<std::mutex> lock(mutex);
                         stepStamps.emplace_back(step, now);
                     }
@@ -145,7 +147,8 @@ QByteArray childPeakRss(const QStringList& arguments, bool connectClient, quint1
     waitMs(1000);
     QWebSocket client;
     if (connectClient)
-        client.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?key=").arg(port) + QString::fromLatin1(Key)));
+        client.open(
+            QUrl(QStringLiteral("ws://127.0.0.1:%1/api/events?key=").arg(port) + QString::fromLatin1(Key)));
     waitMs(4000);
     QFile status(QStringLiteral("/proc/%1/status").arg(ktr.processId()));
     QByteArray hwm = "?";
@@ -179,7 +182,8 @@ int webBench(int argc, char* argv[]) {
         std::printf("%s\n", qPrintable(error));
         return 1;
     }
-    const QUrl url(QStringLiteral("ws://127.0.0.1:%1/api/events?key=").arg(server.port()) + QString::fromLatin1(Key));
+    const QUrl url(QStringLiteral("ws://127.0.0.1:%1/api/events?key=").arg(server.port()) +
+                   QString::fromLatin1(Key));
     QThread clientThread;
     Clients clients;
     clients.moveToThread(&clientThread);
@@ -194,7 +198,8 @@ int webBench(int argc, char* argv[]) {
     const double twentyP99 = periodP99(record(port, 4000), 2);
     std::printf("tick at 2 ms, |period - interval| p99: %.3f ms with no client, %.3f ms with 20 WebSocket "
                 "clients (%d connected, %llu messages dropped)\n",
-                noneP99, twentyP99, server.eventClients(), static_cast<unsigned long long>(server.droppedMessages()));
+                noneP99, twentyP99, server.eventClients(),
+                static_cast<unsigned long long>(server.droppedMessages()));
 
     // Latency at 10 ms a step, one client reading (the other 19 too, on the same thread).
     player.showControl().setSpeed(10);
@@ -233,11 +238,13 @@ int webBench(int argc, char* argv[]) {
             }
         }
     }
-    std::printf("step written -> step message received (loopback, 20 clients, %zu steps, %zu matched): p50 %.3f ms, "
-                "p99 %.3f ms, max %.3f ms\n",
-                written.size(), latencies.size(), percentileOf(latencies, 0.5), percentileOf(latencies, 0.99),
-                latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()));
-    QMetaObject::invokeMethod(&clients, [&] { clients.closeAll(); }, Qt::BlockingQueuedConnection);
+    std::printf(
+        "step written -> step message received (loopback, 20 clients, %zu steps, %zu matched): p50 %.3f ms, "
+        "p99 %.3f ms, max %.3f ms\n",
+        written.size(), latencies.size(), percentileOf(latencies, 0.5), percentileOf(latencies, 0.99),
+        latencies.empty() ? 0.0 : *std::max_element(latencies.begin(), latencies.end()));
+    QMetaObject::invokeMethod(
+        &clients, [&] { clients.closeAll(); }, Qt::BlockingQueuedConnection);
     clientThread.quit();
     clientThread.wait();
     player.stop();
@@ -247,7 +254,9 @@ int webBench(int argc, char* argv[]) {
     QFile file(show);
     file.open(QIODevice::WriteOnly);
     for (int step = 1; step <= StepCount; ++step)
-        file.write(EffectGrid::channelText(EffectGrid::Channels(1u << ((step - 1) % ChannelCount))).toLatin1() + "\r\n");
+        file.write(
+            EffectGrid::channelText(EffectGrid::Channels(1u << ((step - 1) % ChannelCount))).toLatin1() +
+            "\r\n");
     file.write("2\r\nxxxxxxxxxxxxxxxxxxxxxx\r\n");
     file.close();
     const QString keyFile = dir.filePath(QStringLiteral("web.key"));
@@ -256,14 +265,17 @@ int webBench(int argc, char* argv[]) {
     keyOut.write(Key + '\n');
     keyOut.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     keyOut.close();
-    const QStringList base{QStringLiteral("--play"), show, QStringLiteral("--output"), QStringLiteral("screen")};
+    const QStringList base{QStringLiteral("--play"), show, QStringLiteral("--output"),
+                           QStringLiteral("screen")};
     const quint16 childPort = 18000 + static_cast<quint16>(QCoreApplication::applicationPid() % 1000);
-    std::printf("ktr --play (child, screen, 2 ms) peak resident memory after 5 s: %s without --web, %s with --web "
-                "and a WebSocket client\n",
-                childPeakRss(base, false, 0).constData(),
-                childPeakRss(base + QStringList{QStringLiteral("--web"), QStringLiteral("127.0.0.1:%1").arg(childPort),
-                                                QStringLiteral("--web-key-file"), keyFile},
-                             true, childPort)
-                    .constData());
+    std::printf(
+        "ktr --play (child, screen, 2 ms) peak resident memory after 5 s: %s without --web, %s with --web "
+        "and a WebSocket client\n",
+        childPeakRss(base, false, 0).constData(),
+        childPeakRss(base + QStringList{QStringLiteral("--web"),
+                                        QStringLiteral("127.0.0.1:%1").arg(childPort),
+                                        QStringLiteral("--web-key-file"), keyFile},
+                     true, childPort)
+            .constData());
     return 0;
 }

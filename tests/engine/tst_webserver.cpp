@@ -10,11 +10,15 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWebSocket>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -125,6 +129,9 @@ private slots:
     void eventStreamRefused();
     void hostileConnectionsAreCut();
     void stalledReaderLosesMessagesOthersGetAll();
+    void keyFile_data();
+    void keyFile();
+    void playerEndsWhenThePortIsTaken();
 };
 
 void WebServerTest::everyRouteNeedsTheKey_data() {
@@ -410,6 +417,71 @@ void WebServerTest::stalledReaderLosesMessagesOthersGetAll() {
     }
     QVERIFY2(rig.server->droppedMessages() > 0, "the stalled client's messages were queued without end");
     QCOMPARE(rig.server->eventClients(), 2);
+}
+
+void WebServerTest::keyFile_data() {
+    QTest::addColumn<QByteArray>("content"); // empty: no file
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("made on first use") << QByteArray() << 0 << true;
+    QTest::newRow("kept") << Key + '\n' << 0600 << true;
+    QTest::newRow("others may read it") << Key + '\n' << 0640 << false;
+    QTest::newRow("not a key") << QByteArray("password\n") << 0600 << false;
+    QTest::newRow("upper-case hex") << Key.toUpper() << 0600 << false;
+}
+
+void WebServerTest::keyFile() {
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
+    QFETCH(bool, accepted);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sub/web.key"));
+    if (!content.isEmpty()) {
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("sub"))));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+    }
+    QString error;
+    const std::optional<WebKey> key = WebKey::loadOrCreate(path, error);
+    QCOMPARE(key.has_value(), accepted);
+    QCOMPARE(error.isEmpty(), accepted);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (content.isEmpty()) {
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+        QCOMPARE(file.readAll(), key->text() + '\n');
+        QCOMPARE(WebKey::loadOrCreate(path, error)->text(), key->text()); // the same key next time
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("sub"))).entryList(QDir::Files).size(), 1);
+    } else {
+        QCOMPARE(file.readAll(), content); // a refused file is left as it was
+    }
+}
+
+void WebServerTest::playerEndsWhenThePortIsTaken() {
+    if (qEnvironmentVariableIsSet("KTR_TEST_NO_CHILD_PROCESSES"))
+        QSKIP(qgetenv("KTR_TEST_NO_CHILD_PROCESSES").constData());
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("show.eff")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(effectFile());
+    file.close();
+    QProcess ktr;
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), file.fileName(), QStringLiteral("--output"),
+               QStringLiteral("screen"), QStringLiteral("--web"),
+               QStringLiteral("127.0.0.1:%1").arg(taken.serverPort()), QStringLiteral("--web-key-file"),
+               dir.filePath(QStringLiteral("web.key"))});
+    QVERIFY(ktr.waitForFinished(10000));
+    QCOMPARE(ktr.exitCode(), 2);
+    QVERIFY(QString::fromUtf8(ktr.readAllStandardError()).contains(QStringLiteral("foglalt")));
+    QVERIFY(!ktr.readAllStandardOutput().contains("Lejátszás:")); // nothing played
 }
 
 QTEST_GUILESS_MAIN(WebServerTest)
