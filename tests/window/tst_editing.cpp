@@ -38,8 +38,8 @@ public:
 struct Window {
     Window() {
         form.setFileChooser(chooser);
-        form.setSaveQuestion(question);  // the edits here are thrown away when a file opens
-        form.engine().pauseTimer(); // ticks are driven by hand
+        form.setSaveQuestion(question); // the edits here are thrown away when a file opens
+        form.engine().pauseTimer();     // ticks are driven by hand
         form.show();
     }
     QByteArray bytes() { return writeEffect(form, form.sequencer().speed, form.module()); }
@@ -313,7 +313,8 @@ void EditingTest::remoteStepsAndStartShowInTheWindow() {
     QCOMPARE(w.stack().count(), 1);
     QVERIFY(w.form.windowTitle().endsWith(u'*'));
     show.start();
-    QTRY_COMPARE(w.form.findChild<QPushButton*>(QStringLiteral("Start_Stop"))->text(), QStringLiteral("STOP"));
+    QTRY_COMPARE(w.form.findChild<QPushButton*>(QStringLiteral("Start_Stop"))->text(),
+                 QStringLiteral("STOP"));
     QCOMPARE(w.form.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Fut."));
     w.edit().undoAction()->trigger();
     QCOMPARE(w.form.channelBox(4, 1) + w.form.channelBox(4, 2) + w.form.enableBox(4), 0);
