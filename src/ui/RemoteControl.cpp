@@ -13,7 +13,7 @@
 RemoteControl::RemoteControl(ShowControl& show, QWidget* window)
     : QObject(window), m_show(show), m_window(window) {
     m_options.port = DefaultPort;
-    m_action = new QAction(QStringLiteral("&Távvezérlés…"), this);
+    m_action = new QAction(QStringLiteral("Távvezérlés…"), this);
     m_action->setObjectName(QStringLiteral("tavvezerles"));
     m_action->setToolTip(QStringLiteral("A műsor vezérlése telefonról vagy másik gépről, böngészőből"));
     connect(m_action, &QAction::triggered, this, &RemoteControl::showDialog);
