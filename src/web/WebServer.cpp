@@ -11,6 +11,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
+#if QT_CONFIG(ssl)
+#include <QSslSocket>
+#endif
 #include <QUrlQuery>
 #include <QWebSocket>
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
@@ -90,8 +93,27 @@ std::optional<QJsonObject> bodyObject(const QByteArray& body, std::initializer_l
 WebServer::WebServer(ShowControl& show, const WebKey& key, QObject* parent)
     : WebServer(show, key, defaultLimits(), parent) {}
 
+namespace {
+
+// The server speaks plain HTTP, yet Qt's HTTP server loads a TLS backend as it is made: the
+// certificate-only one instead of OpenSSL's keeps libcrypto (3.5 MB resident) out of the player.
+// Called before the base class is made; a program that has already loaded a backend keeps it.
+QObject* withoutOpenSsl(QObject* parent) {
+#if QT_CONFIG(ssl)
+    static const bool chosen = [] {
+        const QString certificatesOnly = QStringLiteral("cert-only");
+        return QSslSocket::availableBackends().contains(certificatesOnly) &&
+               QSslSocket::setActiveBackend(certificatesOnly);
+    }();
+    Q_UNUSED(chosen);
+#endif
+    return parent;
+}
+
+} // namespace
+
 WebServer::WebServer(ShowControl& show, const WebKey& key, const Limits& limits, QObject* parent)
-    : QAbstractHttpServer(parent), m_show(show), m_key(key), m_limits(limits) {
+    : QAbstractHttpServer(withoutOpenSsl(parent)), m_show(show), m_key(key), m_limits(limits) {
     connect(&show, &ShowControl::stateChanged, this, &WebServer::sendState);
     connect(&show, &ShowControl::stepPlayed, this, &WebServer::sendStep);
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::takeWebSockets);
