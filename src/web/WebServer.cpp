@@ -99,6 +99,10 @@ namespace {
 // certificate-only one instead of OpenSSL's keeps libcrypto (3.5 MB resident) out of the player.
 // Called before the base class is made; a program that has already loaded a backend keeps it.
 QObject* withoutOpenSsl(QObject* parent) {
+    // Qt's own warning for every refused WebSocket would let anyone fill the journal, and the
+    // certificate-only backend says at every start that it makes no keys (none are wanted).
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("qt.httpserver.warning=false\nqt.network.ssl.warning=false"));
 #if QT_CONFIG(ssl)
     static const bool chosen = [] {
         const QString certificatesOnly = QStringLiteral("cert-only");
@@ -117,8 +121,6 @@ WebServer::WebServer(ShowControl& show, const WebKey& key, const Limits& limits,
     connect(&show, &ShowControl::stateChanged, this, &WebServer::sendState);
     connect(&show, &ShowControl::stepPlayed, this, &WebServer::sendStep);
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::takeWebSockets);
-    // Qt's own warning for every refused WebSocket would let anyone fill the journal.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.httpserver.warning=false"));
     m_ping.setInterval(m_limits.pingInterval);
     connect(&m_ping, &QTimer::timeout, this, &WebServer::pingClients);
     m_ping.start();
