@@ -35,6 +35,14 @@ bool EffectCommands::openFile(const QString& path) {
 }
 
 bool EffectCommands::readAndUse(const QString& path) {
+    // A show names effects and when they play; it is not one, and only the player plays it.
+    if (path.endsWith(QLatin1String(".show"), Qt::CaseInsensitive)) {
+        emit failed(QStringLiteral("Nem nyitható meg: „%1”\nEz egy műsorfájl (effektek sorrendje és ütemezése), "
+                                   "nem effekt. Az ablak csak effektfájlt (.eff) nyit meg; a műsort a lejátszó "
+                                   "játssza: ktr --play %2")
+                        .arg(QDir::toNativeSeparators(path), QFileInfo(path).fileName()));
+        return false;
+    }
     // The path becomes current only once the file is in: a file that failed to open must not
     // be the one a later Save writes over.
     // Stamped before it is read: a change while reading shows as a change at the next Save.

@@ -4,6 +4,8 @@
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
 #include "SignalWatcher.h"
+#include "show/ShowMain.h"
+#include "show/SystemClock.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -71,6 +73,10 @@ int runPlayer(int argc, char* argv[]) {
     if (!PlayerOptions::parse(QCoreApplication::arguments(), options, error)) {
         status.error(error);
         return BadCommandLine;
+    }
+    if (options.previewDays) {
+        SystemClock clock;
+        return runShowPreview(options, clock, status);
     }
     const std::unique_ptr<Port> port = options.output.createPort();
     return runPlayer(options, *port, options.output.description(), status);
