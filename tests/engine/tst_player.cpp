@@ -141,7 +141,7 @@ void PlayerTest::playsLikeTheWindow() {
     const QList<int> steps{0, 3, 7, 0, 3, 7, 0, 3};
     QList<int> shown;
     for (int i = 0; i < steps.size(); ++i) {
-        player.sequencer().tick();
+        player.engine().tickNow();
         shown << player.pattern().playingStep();
     }
     QCOMPARE(shown, steps);
@@ -248,8 +248,8 @@ void PlayerTest::reload() {
     rig.write(effectFile({3, 7}, "100"));
     HeadlessPlayer player(rig.port, rig.status);
     player.start(rig.read());
-    player.sequencer().tick();
-    player.sequencer().tick(); // played 3, the walk stands just before 7
+    player.engine().tickNow();
+    player.engine().tickNow(); // played 3, the walk stands just before 7
     if (newFile == "FIFO")
         QVERIFY(QFile::remove(rig.path) && mkfifo(QFile::encodeName(rig.path).constData(), 0600) == 0);
     else
@@ -261,7 +261,7 @@ void PlayerTest::reload() {
 
     rig.port.writes.clear();
     for (int i = 0; i < stepsAfter.size(); ++i)
-        player.sequencer().tick();
+        player.engine().tickNow();
     QCOMPARE(rig.port.writes, played(stepsAfter));
     const QString err = QString::fromUtf8(rig.err.data());
     if (accepted) {
@@ -279,9 +279,9 @@ void PlayerTest::failedOutputIsRetriedAndReportedOnce() {
     HeadlessPlayer player(rig.port, rig.status);
     rig.port.setFault(QStringLiteral("nincs eszköz"));
     player.start(rig.read());
-    player.sequencer().tick();
+    player.engine().tickNow();
     player.retryOutput();
-    player.sequencer().tick();
+    player.engine().tickNow();
     player.retryOutput();
     QCOMPARE(QString::fromUtf8(rig.err.data()).count(QStringLiteral("nincs eszköz")), 1);
     QCOMPARE(rig.port.retries, 2);
@@ -289,14 +289,14 @@ void PlayerTest::failedOutputIsRetriedAndReportedOnce() {
 
     rig.port.clearFault(); // the device is back
     player.retryOutput();
-    player.sequencer().tick();
+    player.engine().tickNow();
     QCOMPARE(rig.port.writes, played({1}));
     player.retryOutput();
     QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("A kimenet újra működik.")));
     QVERIFY(rig.status.liveText().endsWith(QStringLiteral(" ms")));
 
     rig.port.setFault(QStringLiteral("ismét elveszett"));
-    player.sequencer().tick();
+    player.engine().tickNow();
     player.retryOutput();
     QVERIFY(QString::fromUtf8(rig.err.data()).contains(QStringLiteral("ismét elveszett")));
 }

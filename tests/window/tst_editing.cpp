@@ -38,7 +38,7 @@ struct Window {
     Window() {
         form.setFileChooser(chooser);
         form.setSaveQuestion(question);  // the edits here are thrown away when a file opens
-        form.sequencer().timer().stop(); // ticks are driven by hand
+        form.engine().pauseTimer(); // ticks are driven by hand
         form.show();
     }
     QByteArray bytes() { return writeEffect(form, form.sequencer().speed, form.module()); }
@@ -196,8 +196,8 @@ void EditingTest::examplesOpenWithoutBecomingTheCurrentFile() {
     for (const ExampleLibrary::Example& example : examples) {
         const EffectParseResult parsed = parseEffect(readFile(example.path), example.path);
         QVERIFY2(parsed.effect, qPrintable(parsed.error));
-        QVERIFY(parsed.effect->speed.has_value());
-        QVERIFY(std::count(parsed.effect->enables.begin(), parsed.effect->enables.end(), true) >= 2);
+        QVERIFY(parsed.effect->grid.speed().has_value());
+        QVERIFY(parsed.effect->grid.enableText().count(u'x') >= 2);
     }
 
     Window w;
