@@ -69,6 +69,18 @@ void Sequencer::speedChanged(int value) {
     m_timer.setInterval(static_cast<int>(*speed));
 }
 
+void Sequencer::outputsOff() {
+    m_module.dataValue = 0;
+    m_module.controlValue = 203; // all four control pins low
+    m_module.dataPort = Port::DataAddress;
+    sendToPort();
+}
+
+void Sequencer::rewind() {
+    clearStepHighlight();
+    currentStep = 0;
+}
+
 void Sequencer::clearStepHighlight() {
     for (int step = 1; step <= StepCount; ++step)
         m_boxes.setHighlight(step, false);

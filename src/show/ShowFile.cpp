@@ -246,9 +246,19 @@ std::optional<Show> readShowFile(const QString& path, QString& error, EffectRead
     }
     for (const PlaylistEntry& entry : result.show->playlist) {
         QString effectError;
-        if (!readEffectFile(entry.file, effectError, reading)) {
+        const std::optional<Effect> effect = readEffectFile(entry.file, effectError, reading);
+        if (!effect) {
             error = refusal(path, entry.line, QStringLiteral("a(z) „%1” effekt nem játszható le:\n%2")
                                                   .arg(entry.written, effectError));
+            return std::nullopt;
+        }
+        bool anyEnabled = false;
+        for (int step = 1; step <= StepCount; ++step)
+            anyEnabled = anyEnabled || effect->grid.enabled(step);
+        if (entry.rounds > 0 && !anyEnabled) {
+            error = refusal(path, entry.line, QStringLiteral("a(z) „%1” effektnek nincs bekapcsolt lépése, így a körei "
+                                                             "nem számolhatók; várt: időtartam (például 1m).")
+                                                  .arg(entry.written));
             return std::nullopt;
         }
     }

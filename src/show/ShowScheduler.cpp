@@ -2,21 +2,12 @@
 
 #include "ShowClock.h"
 
-ShowScheduler::ShowScheduler(ShowClock& clock, QObject* parent) : QObject(parent), m_clock(clock) {
-    m_timer.setInterval(CheckInterval);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &ShowScheduler::check);
-}
+ShowScheduler::ShowScheduler(ShowClock& clock, QObject* parent) : QObject(parent), m_clock(clock) {}
 
 void ShowScheduler::setCalendar(const ShowCalendar& calendar) {
     m_calendar = calendar;
     if (m_checked)
         check();
-}
-
-void ShowScheduler::begin() {
-    m_timer.start();
-    check();
 }
 
 void ShowScheduler::check() {

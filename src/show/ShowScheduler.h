@@ -3,18 +3,16 @@
 #include "ShowCalendar.h"
 
 #include <QObject>
-#include <QTimer>
 
 class ShowClock;
 
-// Follows a calendar on a clock: looks once a second whether a window is open, so that a window
-// that opens or closes, a change of the system clock or of the time zone is acted on within a
-// second. The first look tells which it is; after that only changes: opened() once per window,
+// Follows a calendar on a clock: its owner has it look once a second whether a window is open,
+// so that a window that opens or closes, a change of the system clock or of the time zone is acted
+// on within a second. The first look tells which it is; after that only changes: opened() once per window,
 // closed() once after it.
 class ShowScheduler : public QObject {
     Q_OBJECT
 public:
-    static constexpr int CheckInterval = 1000;
     // A wall clock that moves this much more or less than the steady clock has been set.
     static constexpr qint64 JumpThresholdMs = 2000;
 
@@ -23,8 +21,6 @@ public:
     // A new calendar (a reload) is looked at at once.
     void setCalendar(const ShowCalendar& calendar);
     const ShowCalendar& calendar() const { return m_calendar; }
-    // Checks now and then once a second.
-    void begin();
     // The once-a-second look; tests call it directly.
     void check();
 
@@ -42,7 +38,6 @@ signals:
 private:
     ShowClock& m_clock;
     ShowCalendar m_calendar;
-    QTimer m_timer;
     bool m_checked = false;
     bool m_open = false;
     ShowCalendar::State m_state;
