@@ -71,4 +71,6 @@ private:
     OutputMonitor m_monitor;
     IntervalTimer m_timer;
     QStringList m_reportedFailures;
+    bool m_inTick = false;
+    bool m_rewindPending = false;
 };

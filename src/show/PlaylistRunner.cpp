@@ -24,8 +24,7 @@ void PlaylistRunner::begin() {
 }
 
 void PlaylistRunner::end() {
-    if (!m_playing)
-        return;
+    // Also when nothing played: outside a window the outputs are off, from the first look on.
     m_playing = false;
     m_control.stop();
     m_control.outputsOff();

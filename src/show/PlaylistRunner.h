@@ -23,7 +23,7 @@ public:
     void setPlaylist(const QList<PlaylistEntry>& playlist);
     // The first effect, then START.
     void begin();
-    // STOP, then every output off.
+    // STOP (when playing), then every output off.
     void end();
     bool playing() const { return m_playing; }
     int index() const { return m_index; }

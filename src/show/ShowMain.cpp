@@ -20,7 +20,7 @@ std::optional<Show> readShow(const QString& path, PlayerStatus& status, int& cod
     if (!show) {
         status.error(error);
         // A file that is not there or not readable, as for an effect; anything it says wrong, 2.
-        code = error.startsWith(QLatin1String("Hibás műsorfájl")) ? ShowMistaken : ShowUnreadable;
+        code = error.startsWith(u"Hibás műsorfájl") ? ShowMistaken : ShowUnreadable;
     }
     return show;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "show/ClockSync.h"
 #include "show/ShowClock.h"
 
 #include <QByteArray>
@@ -32,4 +33,11 @@ private:
     QList<QPair<qint64, int>> m_transitions; // from that second on, that offset
     qint64 m_wall = 0;
     qint64 m_steady = 0;
+};
+
+// Test double: a clock that is synchronized when the test says so.
+class FakeClockSync : public ClockSync {
+public:
+    bool synchronized() const override { return synced; }
+    bool synced = true;
 };
