@@ -3,6 +3,7 @@
 #include "effects/EffectFile.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <cstring>
 
@@ -45,6 +46,13 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     }
     options = PlayerOptions();
     options.file = parser.value(play);
+    // The service names its show without an extension: NAME.show when there is one, else NAME.eff.
+    if (!options.file.isEmpty() && !QFileInfo::exists(options.file) &&
+        !options.file.endsWith(QLatin1String(".eff"), Qt::CaseInsensitive) &&
+        !options.file.endsWith(QLatin1String(".show"), Qt::CaseInsensitive)) {
+        const QString show = options.file + QStringLiteral(".show");
+        options.file = QFileInfo::exists(show) ? show : options.file + QStringLiteral(".eff");
+    }
     if (!options.output.applyCommandLine(parser, &error))
         return false;
     if (parser.isSet(speed)) {

@@ -98,6 +98,8 @@ private slots:
     void badShowsWriteNothing_data();
     void badShowsWriteNothing();
     void previewThroughTheProgram();
+    void serviceNameFindsShowOrEffect_data();
+    void serviceNameFindsShowOrEffect();
 };
 
 void ShowPlayerTest::playlistOrderRoundsAndTimes() {
@@ -249,6 +251,28 @@ void ShowPlayerTest::previewThroughTheProgram() {
     QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n')),
              QStringList({"2027-10-30 17:00 start", "2027-10-31 02:30 stop", "2027-10-31 16:29 start",
                           "2027-11-01 02:30 stop", "2 nap alatt 2 ablak, összesen 19 óra 31 perc lejátszás.", ""}));
+}
+
+void ShowPlayerTest::serviceNameFindsShowOrEffect_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("played");
+    QTest::newRow("show beside") << "bolt" << "bolt.show";
+    QTest::newRow("effect alone") << "a" << "a.eff";
+    QTest::newRow("neither: the effect's message") << "nincs" << "nincs.eff";
+    QTest::newRow("named in full") << "b.eff" << "b.eff";
+}
+
+// The unit plays /etc/ktr/NAME: the show when there is one, else the effect.
+void ShowPlayerTest::serviceNameFindsShowOrEffect() {
+    QFETCH(QString, name);
+    QFETCH(QString, played);
+    Rig rig;
+    rig.write(QStringLiteral("bolt.show"), "[Playlist]\nEffect=a.eff 1m\n");
+    rig.write(QStringLiteral("bolt.eff"), effectFile({1}, 100));
+    PlayerOptions options;
+    QString error;
+    QVERIFY(PlayerOptions::parse({QStringLiteral("ktr"), QStringLiteral("--play"), rig.dir.filePath(name)}, options, error));
+    QCOMPARE(options.file, rig.dir.filePath(played));
 }
 
 QTEST_GUILESS_MAIN(ShowPlayerTest)
