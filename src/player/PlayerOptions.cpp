@@ -16,8 +16,9 @@ QString usage() {
             text +=
                 QStringLiteral(" [--%1 %2]").arg(option.names().constFirst(), option.valueName().toUpper());
     }
-    return text + QStringLiteral(" [--speed EZREDMÁSODPERC]\n       ktr --play MŰSOR.show [--output KIMENET] "
-                                 "[--preview NAPOK]\nA KIMENET lehet: ") +
+    return text +
+           QStringLiteral(" [--speed EZREDMÁSODPERC]\n       ktr --play MŰSOR.show [--output KIMENET] "
+                          "[--preview NAPOK]\nA KIMENET lehet: ") +
            OutputChoice::outputForms() + QLatin1Char('.');
 }
 
@@ -81,7 +82,8 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     }
     const bool show = options.file.endsWith(QLatin1String(".show"), Qt::CaseInsensitive);
     if (options.previewDays && !show) {
-        error = QStringLiteral("Az előnézet (--preview) egy műsorfájl (.show) ütemezését mutatja, effektfájlét nem.");
+        error = QStringLiteral(
+            "Az előnézet (--preview) egy műsorfájl (.show) ütemezését mutatja, effektfájlét nem.");
         return false;
     }
     if (options.speed && show) {

@@ -16,7 +16,7 @@ struct PlayerOptions {
     // The output from --output and the outputs' own options, starting from the parallel port
     // rather than the window's saved choice: a show is set by its own command line.
     OutputChoice output;
-    std::optional<int> speed; // overrides the file's speed
+    std::optional<int> speed;       // overrides the file's speed
     std::optional<int> previewDays; // a show's schedule over these days is printed, nothing played
 
     // True when the command line asks for the player rather than the window.

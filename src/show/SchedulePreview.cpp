@@ -22,7 +22,8 @@ QStringList schedulePreview(const ShowCalendar& calendar, qint64 now, int days, 
     qint64 played = 0;
     int count = 0;
     QStringList dayNotes;
-    const QList<ShowWindow> windows = calendar.windows(today.addDays(-2), today.addDays(days + 1), zone, &dayNotes);
+    const QList<ShowWindow> windows =
+        calendar.windows(today.addDays(-2), today.addDays(days + 1), zone, &dayNotes);
     for (const ShowWindow& window : windows) {
         if (window.end <= now || window.start >= horizon)
             continue;

@@ -71,7 +71,9 @@ std::optional<ScheduleTime> readTime(QStringView text, qsizetype& pos, bool with
 
 QString ScheduleTime::text() const {
     if (kind == Kind::Clock)
-        return QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1:%2")
+            .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+            .arg(minutes % 60, 2, 10, QLatin1Char('0'));
     const QString name = kind == Kind::Sunrise ? QStringLiteral("sunrise") : QStringLiteral("sunset");
     if (minutes == 0)
         return name;
@@ -106,7 +108,8 @@ bool ScheduleTime::parseSpan(QStringView text, ScheduleTime& start, ScheduleTime
             if (at != text.size())
                 continue;
             if (*first == *second) {
-                error = QStringLiteral("a kezdet és a vég ugyanaz (%1): az ablak üres lenne; egész napra: 00:00-24:00.")
+                error = QStringLiteral(
+                            "a kezdet és a vég ugyanaz (%1): az ablak üres lenne; egész napra: 00:00-24:00.")
                             .arg(first->text());
                 return false;
             }

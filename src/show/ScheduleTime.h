@@ -14,7 +14,9 @@ struct ScheduleTime {
 
     bool isSun() const { return kind != Kind::Clock; }
     QString text() const;
-    bool operator==(const ScheduleTime& other) const { return kind == other.kind && minutes == other.minutes; }
+    bool operator==(const ScheduleTime& other) const {
+        return kind == other.kind && minutes == other.minutes;
+    }
 
     // "START-END", spaces allowed around the "-": "17:00-23:00", "sunset-0:30 - 23:30",
     // "sunrise+1:00-12:00". Without a value error says what was expected, in Hungarian.

@@ -49,7 +49,7 @@ qint64 ShowCalendar::localMoment(QDate date, int minutes, const ShowClock& zone)
     if (after <= before)
         return wall - before;
     // Skipped: the first moment of the new offset, that is when the clocks jumped over it.
-    qint64 low = wall - after; // still the old offset here
+    qint64 low = wall - after;   // still the old offset here
     qint64 high = wall - before; // the new one here
     while (high - low > 1) {
         const qint64 middle = low + (high - low) / 2;
@@ -65,14 +65,16 @@ QDate ShowCalendar::localDate(qint64 utcSeconds, const ShowClock& zone) {
     return QDate::fromJulianDay(floorDiv(utcSeconds + zone.utcOffset(utcSeconds), Day) + UnixEpochJulianDay);
 }
 
-std::optional<qint64> ShowCalendar::moment(const ScheduleTime& time, QDate date, const ShowClock& zone) const {
+std::optional<qint64> ShowCalendar::moment(const ScheduleTime& time, QDate date,
+                                           const ShowClock& zone) const {
     if (!time.isSun())
         return localMoment(date, time.minutes, zone);
     if (!m_location)
         return std::nullopt;
     const int offset = zone.utcOffset(localMoment(date, 12 * 60, zone));
     // The calendar is asked every second about the same few days: the sun is worked out once.
-    const qint64 key = (date.toJulianDay() * 2 + (time.kind == ScheduleTime::Kind::Sunrise)) * 200000 + offset + 100000;
+    const qint64 key =
+        (date.toJulianDay() * 2 + (time.kind == ScheduleTime::Kind::Sunrise)) * 200000 + offset + 100000;
     auto cached = m_sunCache.constFind(key);
     if (cached == m_sunCache.cend()) {
         if (m_sunCache.size() > 4096)
@@ -88,7 +90,8 @@ std::optional<qint64> ShowCalendar::moment(const ScheduleTime& time, QDate date,
     return roundToMinute(*event) + qint64(time.minutes) * 60;
 }
 
-QList<ShowWindow> ShowCalendar::windows(QDate first, QDate last, const ShowClock& zone, QStringList* notes) const {
+QList<ShowWindow> ShowCalendar::windows(QDate first, QDate last, const ShowClock& zone,
+                                        QStringList* notes) const {
     QList<ShowWindow> found;
     for (QDate day = first; day <= last; day = day.addDays(1)) {
         if (m_lastDate.isValid() && day > m_lastDate)
@@ -99,24 +102,27 @@ QList<ShowWindow> ShowCalendar::windows(QDate first, QDate last, const ShowClock
             const std::optional<qint64> start = moment(rule.start, day, zone);
             std::optional<qint64> end = moment(rule.end, day, zone);
             // Two wall-clock times cross midnight by their reading; with a sun time, by the moments.
-            const bool crosses = rule.start.isSun() || rule.end.isSun() ? start && end && *end <= *start
-                                                                         : rule.end.minutes <= rule.start.minutes;
+            const bool crosses = rule.start.isSun() || rule.end.isSun()
+                                     ? start && end && *end <= *start
+                                     : rule.end.minutes <= rule.start.minutes;
             if (crosses)
                 end = moment(rule.end, day.addDays(1), zone);
             if (!start || !end) {
                 if (notes)
-                    notes->append(QStringLiteral("%1: ezen a napon a Nap nem kel fel vagy nem nyugszik le, a(z) %2. "
-                                                 "sor (When=%3) kimarad.")
-                                      .arg(day.toString(Qt::ISODate))
-                                      .arg(rule.line)
-                                      .arg(rule.written));
+                    notes->append(
+                        QStringLiteral("%1: ezen a napon a Nap nem kel fel vagy nem nyugszik le, a(z) %2. "
+                                       "sor (When=%3) kimarad.")
+                            .arg(day.toString(Qt::ISODate))
+                            .arg(rule.line)
+                            .arg(rule.written));
                 continue;
             }
             if (*end > *start)
                 found.append({*start, *end});
         }
     }
-    std::sort(found.begin(), found.end(), [](const ShowWindow& a, const ShowWindow& b) { return a.start < b.start; });
+    std::sort(found.begin(), found.end(),
+              [](const ShowWindow& a, const ShowWindow& b) { return a.start < b.start; });
     QList<ShowWindow> merged;
     for (const ShowWindow& window : found) {
         if (!merged.isEmpty() && window.start <= merged.last().end)

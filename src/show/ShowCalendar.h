@@ -42,7 +42,8 @@ public:
 
     // The windows of the rules whose day is within first..last (local dates), merged and in order.
     // Days on which a sun time does not exist (polar day or night) are skipped, each with a note.
-    QList<ShowWindow> windows(QDate first, QDate last, const ShowClock& zone, QStringList* notes = nullptr) const;
+    QList<ShowWindow> windows(QDate first, QDate last, const ShowClock& zone,
+                              QStringList* notes = nullptr) const;
     State stateAt(qint64 utcSeconds, const ShowClock& zone) const;
 
     // The moment (seconds since the epoch) a local wall-clock time on a date means; minutes may be

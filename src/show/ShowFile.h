@@ -22,12 +22,12 @@ struct GeoPoint {
 };
 
 struct PlaylistEntry {
-    QString file;            // absolute path
-    qint64 durationMs = 0;   // how long it plays; 0 when counted in rounds
-    int rounds = 0;          // how many times its enabled steps are played through
+    QString file;             // absolute path
+    qint64 durationMs = 0;    // how long it plays; 0 when counted in rounds
+    int rounds = 0;           // how many times its enabled steps are played through
     std::optional<int> speed; // ms; else the file's
     int line = 0;
-    QString written;         // the file's name as the line has it, for messages
+    QString written; // the file's name as the line has it, for messages
 
     QString fileName() const;
     bool operator==(const PlaylistEntry& other) const {

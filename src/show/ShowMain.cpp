@@ -70,7 +70,8 @@ int runShow(const PlayerOptions& options, Port& port, const QString& outputName,
                     .arg(QDir::toNativeSeparators(options.file))
                     .arg(show->playlist.size())
                     .arg(outputName));
-    status.watch([&player] { return player.pattern().playingStep(); }, [&player] { return player.interval(); });
+    status.watch([&player] { return player.pattern().playingStep(); },
+                 [&player] { return player.interval(); });
     showPlayer.begin(*show);
     const int result = QCoreApplication::exec();
     player.stop();

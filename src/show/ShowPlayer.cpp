@@ -19,10 +19,12 @@ ShowPlayer::ShowPlayer(ShowControl& control, ShowClock& clock, const ClockSync& 
     connect(&m_scheduler, &ShowScheduler::closed, this, &ShowPlayer::onClosed);
     connect(&m_scheduler, &ShowScheduler::stateChanged, this, &ShowPlayer::updateNote);
     connect(&m_scheduler, &ShowScheduler::clockJumped, this, [this](qint64 seconds) {
-        m_status.info(QStringLiteral("Az óra átállt (%1 s): az ütemezés az új idő szerint megy tovább.").arg(seconds));
+        m_status.info(
+            QStringLiteral("Az óra átállt (%1 s): az ütemezés az új idő szerint megy tovább.").arg(seconds));
     });
     connect(&m_playlist, &PlaylistRunner::effectChanged, this, &ShowPlayer::updateNote);
-    connect(&m_playlist, &PlaylistRunner::problem, this, [this](const QString& message) { m_status.error(message); });
+    connect(&m_playlist, &PlaylistRunner::problem, this,
+            [this](const QString& message) { m_status.error(message); });
 }
 
 void ShowPlayer::take(const Show& show) {
@@ -39,9 +41,10 @@ void ShowPlayer::begin(const Show& show) {
     m_waiting = !show.schedule.isEmpty() && show.clockWait > 0 && !m_sync.synchronized();
     if (m_waiting) {
         m_waitStarted = m_clock.elapsed();
-        m_status.info(QStringLiteral("Az óra még nincs szinkronizálva: a lejátszó legfeljebb %1 másodpercig vár "
-                                     "a pontos időre.")
-                          .arg(show.clockWait));
+        m_status.info(
+            QStringLiteral("Az óra még nincs szinkronizálva: a lejátszó legfeljebb %1 másodpercig vár "
+                           "a pontos időre.")
+                .arg(show.clockWait));
         updateNote();
     }
     m_timer.start();
@@ -70,10 +73,11 @@ void ShowPlayer::check() {
         if (m_sync.synchronized()) {
             m_status.info(QStringLiteral("Az óra szinkronizálva."));
         } else if (m_clock.elapsed() - m_waitStarted >= qint64(m_show.clockWait) * 1000) {
-            m_status.error(QStringLiteral("Figyelmeztetés: az óra %1 másodperc után sem szinkronizált; az ütemezés "
-                                          "a rendszeróra szerint indul (most %2).")
-                               .arg(m_show.clockWait)
-                               .arg(localText(m_clock.now() / 1000, m_clock)));
+            m_status.error(
+                QStringLiteral("Figyelmeztetés: az óra %1 másodperc után sem szinkronizált; az ütemezés "
+                               "a rendszeróra szerint indul (most %2).")
+                    .arg(m_show.clockWait)
+                    .arg(localText(m_clock.now() / 1000, m_clock)));
         } else {
             return;
         }
@@ -118,8 +122,9 @@ void ShowPlayer::updateNote() {
             note += QStringLiteral(", eddig: ") + localText(state.until, m_clock);
     } else {
         const ShowCalendar::State state = m_scheduler.state();
-        note = state.until ? QStringLiteral("szünet, a következő időablak: ") + localText(state.until, m_clock)
-                           : QStringLiteral("szünet, több időablak nincs");
+        note = state.until
+                   ? QStringLiteral("szünet, a következő időablak: ") + localText(state.until, m_clock)
+                   : QStringLiteral("szünet, több időablak nincs");
     }
     if (note == m_note)
         return;

@@ -25,8 +25,8 @@ void ShowScheduler::check() {
     const ShowCalendar::State state = m_calendar.stateAt(now, m_clock);
     const bool first = !m_checked;
     m_checked = true;
-    const bool changed = first || state.open != m_state.open || state.until != m_state.until ||
-                         state.since != m_state.since;
+    const bool changed =
+        first || state.open != m_state.open || state.until != m_state.until || state.since != m_state.since;
     m_state = state;
     if (state.open != m_open || first) {
         m_open = state.open;

@@ -34,24 +34,28 @@ SolarPosition solarPosition(double t) {
     const double obliquity = meanObliquity + 0.00256 * std::cos(omega);
 
     SolarPosition position{};
-    position.declination = degrees(std::asin(std::sin(radians(obliquity)) * std::sin(radians(apparentLongitude))));
+    position.declination =
+        degrees(std::asin(std::sin(radians(obliquity)) * std::sin(radians(apparentLongitude))));
     double y = std::tan(radians(obliquity) / 2.0);
     y *= y;
     const double l0 = radians(meanLongitude);
     const double e = eccentricity;
-    const double eq = y * std::sin(2 * l0) - 2 * e * std::sin(m) + 4 * e * y * std::sin(m) * std::cos(2 * l0) -
-                      0.5 * y * y * std::sin(4 * l0) - 1.25 * e * e * std::sin(2 * m);
+    const double eq = y * std::sin(2 * l0) - 2 * e * std::sin(m) +
+                      4 * e * y * std::sin(m) * std::cos(2 * l0) - 0.5 * y * y * std::sin(4 * l0) -
+                      1.25 * e * e * std::sin(2 * m);
     position.equationOfTime = degrees(eq) * 4.0;
     return position;
 }
 
 // Minutes after 0h UTC of the Julian day jd0 (a midnight), or no value when the sun stays up or
 // down; evaluated with the sun's position at julianDay.
-std::optional<double> eventMinutes(SunCalculator::Event which, double julianDay, double latitude, double longitude) {
+std::optional<double> eventMinutes(SunCalculator::Event which, double julianDay, double latitude,
+                                   double longitude) {
     const SolarPosition sun = solarPosition((julianDay - 2451545.0) / 36525.0);
     const double lat = radians(latitude);
     const double dec = radians(sun.declination);
-    const double cosHourAngle = std::cos(radians(90.833)) / (std::cos(lat) * std::cos(dec)) - std::tan(lat) * std::tan(dec);
+    const double cosHourAngle =
+        std::cos(radians(90.833)) / (std::cos(lat) * std::cos(dec)) - std::tan(lat) * std::tan(dec);
     if (cosHourAngle < -1.0 || cosHourAngle > 1.0)
         return std::nullopt;
     double hourAngle = degrees(std::acos(cosHourAngle));
@@ -73,7 +77,8 @@ std::optional<qint64> SunCalculator::event(Event which, QDate localDate, double 
     const std::optional<double> first = eventMinutes(which, midnight, latitude, longitude);
     if (!first)
         return std::nullopt;
-    const std::optional<double> refined = eventMinutes(which, midnight + *first / 1440.0, latitude, longitude);
+    const std::optional<double> refined =
+        eventMinutes(which, midnight + *first / 1440.0, latitude, longitude);
     if (!refined)
         return std::nullopt;
     return utcDay * 86400 + qint64(std::llround(*refined * 60.0));

@@ -61,18 +61,19 @@ CommandLine::CommandLine()
       m_listOutputs(
           QStringLiteral("list-outputs"),
           QStringLiteral("Kiírja a most elérhető kimeneteket (a kiválasztó kapcsolókkal), és kilép.")),
-      m_play(
-          QStringLiteral("play"),
-          QStringLiteral("Lejátssza az effektet vagy a műsort (MŰSOR.show: effektek sorban, ütemezve) ablak és "
-                         "kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
-          QStringLiteral("FÁJL.eff")),
+      m_play(QStringLiteral("play"),
+             QStringLiteral(
+                 "Lejátssza az effektet vagy a műsort (MŰSOR.show: effektek sorban, ütemezve) ablak és "
+                 "kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
+             QStringLiteral("FÁJL.eff")),
       m_speed(QStringLiteral("speed"),
               QStringLiteral("A --play mellett: a lépésköz ezredmásodpercben (2..800), a fájlé helyett."),
               QStringLiteral("ms")),
-      m_preview(QStringLiteral("preview"),
-                QStringLiteral("A --play MŰSOR.show mellett: kiírja, mikor indul és áll meg a műsor a következő "
-                               "NAPOK napban (1..366), és kilép; nem játszik le semmit."),
-                QStringLiteral("NAPOK")) {
+      m_preview(
+          QStringLiteral("preview"),
+          QStringLiteral("A --play MŰSOR.show mellett: kiírja, mikor indul és áll meg a műsor a következő "
+                         "NAPOK napban (1..366), és kilép; nem játszik le semmit."),
+          QStringLiteral("NAPOK")) {
     m_parser.setApplicationDescription(
         QStringLiteral("KTR (zorvány): futófény-szerkesztő és -lejátszó a PC párhuzamos portjára."));
     m_parser.addOption(m_help);

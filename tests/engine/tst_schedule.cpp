@@ -17,7 +17,8 @@ namespace {
 const GeoPoint Budapest{47.50, 19.04};
 
 ShowCalendar calendarOf(const QString& scheduleLines) {
-    const QByteArray text = "[Playlist]\nEffect=a.eff 1m\n[Schedule]\nLocation=47.50 19.04\n" + scheduleLines.toUtf8();
+    const QByteArray text =
+        "[Playlist]\nEffect=a.eff 1m\n[Schedule]\nLocation=47.50 19.04\n" + scheduleLines.toUtf8();
     const ShowParseResult parsed = parseShow(text, QStringLiteral("/show/test.show"));
     if (!parsed.show)
         qFatal("%s", qPrintable(parsed.error));
@@ -47,10 +48,11 @@ private slots:
 };
 
 void TestSchedule::readsTheExample() {
-    const QByteArray text = "# a shop window\n[Playlist]\nEffect=futofeny.eff 1m\nEffect=oda vissza.eff 4x 80ms\n"
-                            "Effect=szikrazas.eff 1m30s\n\n[Schedule]\nWhen=Mon..Fri 17:00-23:00\n"
-                            "When=Sat,Sun sunset-0:30 - 23:30\nWhen=2026-12-24..2026-12-26 16:00-02:00\n"
-                            "Location=47.50 19.04\nClockWait=30\n";
+    const QByteArray text =
+        "# a shop window\n[Playlist]\nEffect=futofeny.eff 1m\nEffect=oda vissza.eff 4x 80ms\n"
+        "Effect=szikrazas.eff 1m30s\n\n[Schedule]\nWhen=Mon..Fri 17:00-23:00\n"
+        "When=Sat,Sun sunset-0:30 - 23:30\nWhen=2026-12-24..2026-12-26 16:00-02:00\n"
+        "Location=47.50 19.04\nClockWait=30\n";
     const ShowParseResult parsed = parseShow(text, QStringLiteral("/etc/ktr/bolt.show"));
     QVERIFY2(parsed.show, qPrintable(parsed.error));
     const Show& show = *parsed.show;
@@ -72,23 +74,38 @@ void TestSchedule::refusesMistakes_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("expected"); // the line and a piece of what the message says
     const QByteArray head = "[Playlist]\nEffect=a.eff 1m\n[Schedule]\n";
-    QTest::newRow("no duration") << QByteArray("[Playlist]\nEffect=a.eff\n") << "2. sor: „a.eff” nem értelmezhető; várt: Effect=FÁJL IDŐTARTAM";
-    QTest::newRow("speed out of range") << QByteArray("[Playlist]\nEffect=a.eff 1m 900ms\n") << "2. sor: a sebesség (900ms) nincs 2 és 800";
-    QTest::newRow("zero rounds") << QByteArray("[Playlist]\nEffect=a.eff 0x\n") << "2. sor: az időtartam nulla";
-    QTest::newRow("outside a section") << QByteArray("Effect=a.eff 1m\n") << "1. sor: a(z) „Effect=a.eff 1m” sor szakaszon kívül";
+    QTest::newRow("no duration") << QByteArray("[Playlist]\nEffect=a.eff\n")
+                                 << "2. sor: „a.eff” nem értelmezhető; várt: Effect=FÁJL IDŐTARTAM";
+    QTest::newRow("speed out of range")
+        << QByteArray("[Playlist]\nEffect=a.eff 1m 900ms\n") << "2. sor: a sebesség (900ms) nincs 2 és 800";
+    QTest::newRow("zero rounds") << QByteArray("[Playlist]\nEffect=a.eff 0x\n")
+                                 << "2. sor: az időtartam nulla";
+    QTest::newRow("outside a section")
+        << QByteArray("Effect=a.eff 1m\n") << "1. sor: a(z) „Effect=a.eff 1m” sor szakaszon kívül";
     QTest::newRow("unknown section") << QByteArray("[Lista]\n") << "1. sor: ismeretlen szakasz: „[Lista]”";
-    QTest::newRow("no effect") << QByteArray("[Schedule]\nWhen=daily 17:00-18:00\n") << "Nincs egy Effect= sor sem";
-    QTest::newRow("weekday") << head + "When=Mon..Fry 17:00-23:00\n" << "4. sor: „Mon..Fry”: a tartomány vége nem a hét egy napja";
-    QTest::newRow("no such date") << head + "When=2027-02-30 17:00-18:00\n" << "4. sor: „2027-02-30” nem a hét napja és nem létező dátum";
-    QTest::newRow("dates backwards") << head + "When=2027-12-26..2027-12-24 17:00-18:00\n" << "4. sor: a dátumtartomány";
-    QTest::newRow("hour") << head + "When=daily 25:00-23:00\n" << "4. sor: „25:00-23:00” nem időtartomány";
-    QTest::newRow("no times") << head + "When=daily\n" << "4. sor: „daily”: a napok után hiányzik az időtartomány";
-    QTest::newRow("empty window") << head + "When=daily 17:00 - 17:00\n" << "4. sor: a kezdet és a vég ugyanaz";
-    QTest::newRow("sun without place") << QByteArray("[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Sat sunset-0:30 - 23:30\n")
-                                       << "4. sor: a napkeltéhez és a napnyugtához a hely is kell";
-    QTest::newRow("place") << head + "Location=91 19\n" << "4. sor: „91 19”: a szélesség";
-    QTest::newRow("clock wait") << head + "ClockWait=két perc\n" << "4. sor: „két perc”: várt: ClockWait=MÁSODPERC";
-    QTest::newRow("unknown key") << head + "Mikor=daily 17:00-18:00\n" << "4. sor: ismeretlen kulcs a [Schedule] szakaszban: „Mikor”";
+    QTest::newRow("no effect") << QByteArray("[Schedule]\nWhen=daily 17:00-18:00\n")
+                               << "Nincs egy Effect= sor sem";
+    QTest::newRow("weekday") << head + "When=Mon..Fry 17:00-23:00\n"
+                             << "4. sor: „Mon..Fry”: a tartomány vége nem a hét egy napja";
+    QTest::newRow("no such date") << head + "When=2027-02-30 17:00-18:00\n"
+                                  << "4. sor: „2027-02-30” nem a hét napja és nem létező dátum";
+    QTest::newRow("dates backwards") << head + "When=2027-12-26..2027-12-24 17:00-18:00\n"
+                                     << "4. sor: a dátumtartomány";
+    QTest::newRow("hour") << head + "When=daily 25:00-23:00\n"
+                          << "4. sor: „25:00-23:00” nem időtartomány";
+    QTest::newRow("no times") << head + "When=daily\n"
+                              << "4. sor: „daily”: a napok után hiányzik az időtartomány";
+    QTest::newRow("empty window") << head + "When=daily 17:00 - 17:00\n"
+                                  << "4. sor: a kezdet és a vég ugyanaz";
+    QTest::newRow("sun without place")
+        << QByteArray("[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Sat sunset-0:30 - 23:30\n")
+        << "4. sor: a napkeltéhez és a napnyugtához a hely is kell";
+    QTest::newRow("place") << head + "Location=91 19\n"
+                           << "4. sor: „91 19”: a szélesség";
+    QTest::newRow("clock wait") << head + "ClockWait=két perc\n"
+                                << "4. sor: „két perc”: várt: ClockWait=MÁSODPERC";
+    QTest::newRow("unknown key") << head + "Mikor=daily 17:00-18:00\n"
+                                 << "4. sor: ismeretlen kulcs a [Schedule] szakaszban: „Mikor”";
 }
 
 void TestSchedule::refusesMistakes() {
@@ -96,7 +113,8 @@ void TestSchedule::refusesMistakes() {
     QFETCH(QString, expected);
     const ShowParseResult parsed = parseShow(text, QStringLiteral("/etc/ktr/bolt.show"));
     QVERIFY(!parsed.show);
-    QVERIFY2(parsed.error.startsWith(QStringLiteral("Hibás műsorfájl: „/etc/ktr/bolt.show”\n")), qPrintable(parsed.error));
+    QVERIFY2(parsed.error.startsWith(QStringLiteral("Hibás műsorfájl: „/etc/ktr/bolt.show”\n")),
+             qPrintable(parsed.error));
     QVERIFY2(parsed.error.contains(expected), qPrintable(parsed.error));
 }
 
@@ -107,25 +125,50 @@ void TestSchedule::windowsOnDay_data() {
     QTest::addColumn<QString>("end");
     const QDate spring(2027, 3, 28);
     const QDate autumn(2027, 10, 31);
-    QTest::newRow("evening, spring change") << "daily 17:00-23:00" << spring << "2027-03-28T17:00+02:00" << "2027-03-28T23:00+02:00";
-    QTest::newRow("evening, day before") << "daily 17:00-23:00" << spring.addDays(-1) << "2027-03-27T17:00+01:00" << "2027-03-27T23:00+01:00";
-    QTest::newRow("evening, autumn change") << "daily 17:00-23:00" << autumn << "2027-10-31T17:00+01:00" << "2027-10-31T23:00+01:00";
-    QTest::newRow("holds the jumped hour") << "daily 01:00-04:00" << spring << "2027-03-28T01:00+01:00" << "2027-03-28T04:00+02:00";
-    QTest::newRow("holds the repeated hour") << "daily 01:00-04:00" << autumn << "2027-10-31T01:00+02:00" << "2027-10-31T04:00+01:00";
-    QTest::newRow("starts in the jump") << "daily 02:30-05:00" << spring << "2027-03-28T03:00+02:00" << "2027-03-28T05:00+02:00";
-    QTest::newRow("starts in the repeat") << "daily 02:30-05:00" << autumn << "2027-10-31T02:30+02:00" << "2027-10-31T05:00+01:00";
-    QTest::newRow("ends in the jump") << "daily 22:00-02:30" << spring.addDays(-1) << "2027-03-27T22:00+01:00" << "2027-03-28T03:00+02:00";
-    QTest::newRow("ends in the repeat") << "daily 22:00-02:30" << autumn.addDays(-1) << "2027-10-30T22:00+02:00" << "2027-10-31T02:30+02:00";
-    QTest::newRow("across midnight") << "Fri 22:00-02:00" << QDate(2027, 1, 1) << "2027-01-01T22:00+01:00" << "2027-01-02T02:00+01:00";
-    QTest::newRow("not its weekday") << "Fri 22:00-02:00" << QDate(2027, 1, 2) << "" << "";
-    QTest::newRow("to midnight") << "Sat,Sun 18:00-24:00" << QDate(2027, 1, 3) << "2027-01-03T18:00+01:00" << "2027-01-04T00:00+01:00";
-    QTest::newRow("date range, first") << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 24) << "2026-12-24T16:00+01:00" << "2026-12-25T02:00+01:00";
-    QTest::newRow("date range, last") << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 26) << "2026-12-26T16:00+01:00" << "2026-12-27T02:00+01:00";
-    QTest::newRow("date range, after") << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 27) << "" << "";
-    QTest::newRow("date range, before") << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 23) << "" << "";
-    QTest::newRow("weekend range") << "Fri..Mon 10:00-11:00" << QDate(2027, 1, 4) << "2027-01-04T10:00+01:00" << "2027-01-04T11:00+01:00";
-    QTest::newRow("dusk to late") << "Sat sunset-0:30 - 23:30" << QDate(2027, 12, 18) << "2027-12-18T15:24+01:00" << "2027-12-18T23:30+01:00";
-    QTest::newRow("dusk to dawn") << "daily sunset - sunrise" << QDate(2027, 6, 21) << "2027-06-21T20:45+02:00" << "2027-06-22T04:47+02:00";
+    QTest::newRow("evening, spring change") << "daily 17:00-23:00" << spring << "2027-03-28T17:00+02:00"
+                                            << "2027-03-28T23:00+02:00";
+    QTest::newRow("evening, day before")
+        << "daily 17:00-23:00" << spring.addDays(-1) << "2027-03-27T17:00+01:00"
+        << "2027-03-27T23:00+01:00";
+    QTest::newRow("evening, autumn change") << "daily 17:00-23:00" << autumn << "2027-10-31T17:00+01:00"
+                                            << "2027-10-31T23:00+01:00";
+    QTest::newRow("holds the jumped hour") << "daily 01:00-04:00" << spring << "2027-03-28T01:00+01:00"
+                                           << "2027-03-28T04:00+02:00";
+    QTest::newRow("holds the repeated hour") << "daily 01:00-04:00" << autumn << "2027-10-31T01:00+02:00"
+                                             << "2027-10-31T04:00+01:00";
+    QTest::newRow("starts in the jump") << "daily 02:30-05:00" << spring << "2027-03-28T03:00+02:00"
+                                        << "2027-03-28T05:00+02:00";
+    QTest::newRow("starts in the repeat") << "daily 02:30-05:00" << autumn << "2027-10-31T02:30+02:00"
+                                          << "2027-10-31T05:00+01:00";
+    QTest::newRow("ends in the jump") << "daily 22:00-02:30" << spring.addDays(-1) << "2027-03-27T22:00+01:00"
+                                      << "2027-03-28T03:00+02:00";
+    QTest::newRow("ends in the repeat")
+        << "daily 22:00-02:30" << autumn.addDays(-1) << "2027-10-30T22:00+02:00"
+        << "2027-10-31T02:30+02:00";
+    QTest::newRow("across midnight") << "Fri 22:00-02:00" << QDate(2027, 1, 1) << "2027-01-01T22:00+01:00"
+                                     << "2027-01-02T02:00+01:00";
+    QTest::newRow("not its weekday") << "Fri 22:00-02:00" << QDate(2027, 1, 2) << ""
+                                     << "";
+    QTest::newRow("to midnight") << "Sat,Sun 18:00-24:00" << QDate(2027, 1, 3) << "2027-01-03T18:00+01:00"
+                                 << "2027-01-04T00:00+01:00";
+    QTest::newRow("date range, first")
+        << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 24) << "2026-12-24T16:00+01:00"
+        << "2026-12-25T02:00+01:00";
+    QTest::newRow("date range, last")
+        << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 26) << "2026-12-26T16:00+01:00"
+        << "2026-12-27T02:00+01:00";
+    QTest::newRow("date range, after") << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 27) << ""
+                                       << "";
+    QTest::newRow("date range, before") << "2026-12-24..2026-12-26 16:00-02:00" << QDate(2026, 12, 23) << ""
+                                        << "";
+    QTest::newRow("weekend range") << "Fri..Mon 10:00-11:00" << QDate(2027, 1, 4) << "2027-01-04T10:00+01:00"
+                                   << "2027-01-04T11:00+01:00";
+    QTest::newRow("dusk to late") << "Sat sunset-0:30 - 23:30" << QDate(2027, 12, 18)
+                                  << "2027-12-18T15:24+01:00"
+                                  << "2027-12-18T23:30+01:00";
+    QTest::newRow("dusk to dawn") << "daily sunset - sunrise" << QDate(2027, 6, 21)
+                                  << "2027-06-21T20:45+02:00"
+                                  << "2027-06-22T04:47+02:00";
 }
 
 void TestSchedule::windowsOnDay() {
@@ -140,8 +183,10 @@ void TestSchedule::windowsOnDay() {
         return;
     }
     QCOMPARE(windows.size(), 1);
-    QCOMPARE(QDateTime::fromSecsSinceEpoch(windows[0].start, QTimeZone::utc()), QDateTime::fromSecsSinceEpoch(secondsOf(start), QTimeZone::utc()));
-    QCOMPARE(QDateTime::fromSecsSinceEpoch(windows[0].end, QTimeZone::utc()), QDateTime::fromSecsSinceEpoch(secondsOf(end), QTimeZone::utc()));
+    QCOMPARE(QDateTime::fromSecsSinceEpoch(windows[0].start, QTimeZone::utc()),
+             QDateTime::fromSecsSinceEpoch(secondsOf(start), QTimeZone::utc()));
+    QCOMPARE(QDateTime::fromSecsSinceEpoch(windows[0].end, QTimeZone::utc()),
+             QDateTime::fromSecsSinceEpoch(secondsOf(end), QTimeZone::utc()));
 }
 
 // The reference: PyEphem 4.1 (an independent method, VSOP87 positions), with NOAA's definition of
@@ -173,17 +218,19 @@ void TestSchedule::sunAgainstReference() {
 void TestSchedule::polarDaysAreSkippedWithANote() {
     const FakeShowClock longyearbyen("Arctic/Longyearbyen");
     const ScheduleRule rule = [] {
-        const ShowParseResult parsed = parseShow("[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=daily sunset - 23:59\n"
-                                                 "Location=78.22 15.65\n",
-                                                 QStringLiteral("/show/north.show"));
+        const ShowParseResult parsed =
+            parseShow("[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=daily sunset - 23:59\n"
+                      "Location=78.22 15.65\n",
+                      QStringLiteral("/show/north.show"));
         return parsed.show->schedule.first();
     }();
     const ShowCalendar calendar({rule}, GeoPoint{78.22, 15.65});
     QStringList notes;
     QVERIFY(calendar.windows(QDate(2027, 6, 20), QDate(2027, 6, 21), longyearbyen, &notes).isEmpty());
     QCOMPARE(notes.size(), 2);
-    QCOMPARE(notes[1], QStringLiteral("2027-06-21: ezen a napon a Nap nem kel fel vagy nem nyugszik le, a(z) 4. sor "
-                                      "(When=daily sunset - 23:59) kimarad."));
+    QCOMPARE(notes[1],
+             QStringLiteral("2027-06-21: ezen a napon a Nap nem kel fel vagy nem nyugszik le, a(z) 4. sor "
+                            "(When=daily sunset - 23:59) kimarad."));
     QCOMPARE(calendar.windows(QDate(2027, 9, 21), QDate(2027, 9, 21), longyearbyen).size(), 1);
 }
 
@@ -191,7 +238,8 @@ void TestSchedule::polarDaysAreSkippedWithANote() {
 // every 5 minutes, must open each exactly once, in the 5 minutes after its start, and close it.
 void TestSchedule::aYearWithoutAMissedOrDoubledStart() {
     FakeShowClock clock;
-    const ShowCalendar calendar = calendarOf(QStringLiteral("When=Mon..Fri 17:00-23:00\nWhen=Sat,Sun sunset-0:30 - 23:30\n"));
+    const ShowCalendar calendar =
+        calendarOf(QStringLiteral("When=Mon..Fri 17:00-23:00\nWhen=Sat,Sun sunset-0:30 - 23:30\n"));
     ShowScheduler scheduler(clock);
     scheduler.setCalendar(calendar);
     QList<qint64> opens;
@@ -200,16 +248,16 @@ void TestSchedule::aYearWithoutAMissedOrDoubledStart() {
     connect(&scheduler, &ShowScheduler::closed, this, [&] { ++closes; });
     clock.setLocal(QStringLiteral("2027-01-01T00:00"));
     constexpr qint64 Step = 5 * 60;
-    for (const qint64 end = secondsOf(QStringLiteral("2028-01-01T00:00+01:00")); clock.now() / 1000 < end; clock.advance(Step * 1000))
+    for (const qint64 end = secondsOf(QStringLiteral("2028-01-01T00:00+01:00")); clock.now() / 1000 < end;
+         clock.advance(Step * 1000))
         scheduler.check();
     QCOMPARE(opens.size(), 365);
     QCOMPARE(closes, 365 + 1); // and the first look, at midnight, outside a window
     const QTimeZone zone("Europe/Budapest");
     QDate day(2027, 1, 1);
     for (const qint64 opened : std::as_const(opens)) {
-        const qint64 start = day.dayOfWeek() <= 5
-                                 ? QDateTime(day, QTime(17, 0), zone).toSecsSinceEpoch()
-                                 : calendar.windows(day, day, clock).first().start;
+        const qint64 start = day.dayOfWeek() <= 5 ? QDateTime(day, QTime(17, 0), zone).toSecsSinceEpoch()
+                                                  : calendar.windows(day, day, clock).first().start;
         QVERIFY2(opened >= start && opened < start + Step, qPrintable(day.toString(Qt::ISODate)));
         day = day.addDays(1);
     }
@@ -257,7 +305,8 @@ void TestSchedule::followsClockAndZoneChanges() {
 void TestSchedule::previewLinesInOrder() {
     FakeShowClock clock;
     clock.setLocal(QStringLiteral("2027-03-27T18:00")); // inside Saturday's window, the night the clocks jump
-    const ShowCalendar calendar = calendarOf(QStringLiteral("When=Sat,Sun 17:00-02:30\nWhen=2027-03-29 10:00-11:00\n"));
+    const ShowCalendar calendar =
+        calendarOf(QStringLiteral("When=Sat,Sun 17:00-02:30\nWhen=2027-03-29 10:00-11:00\n"));
     const QStringList lines = schedulePreview(calendar, clock.now() / 1000, 3, clock);
     QCOMPARE(lines, QStringList({"2027-03-27 17:00 start", "2027-03-28 03:00 stop", "2027-03-28 17:00 start",
                                  "2027-03-29 02:30 stop", "2027-03-29 10:00 start", "2027-03-29 11:00 stop",

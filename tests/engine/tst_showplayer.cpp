@@ -95,6 +95,7 @@ private slots:
     void waitsForASynchronizedClock();
     void reloadKeepsAGoodShowAndTakesANewOne();
     void clockSetBackWhilePlaying();
+    void removedEffectIsPassedOver();
     void badShowsWriteNothing_data();
     void badShowsWriteNothing();
     void previewThroughTheProgram();
@@ -140,8 +141,9 @@ void ShowPlayerTest::windowStartsAndStopsWithOutputsOff() {
     rig.tick();
     QCOMPARE(rig.port.writes, AllOff + AllOff + steps({1, 2}) + AllOff);
     QVERIFY(!rig.player.showControl().running());
-    QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("Szünet, a kimenetek kikapcsolva; a következő "
-                                                                      "időablak: 2027-03-11 17:00.")));
+    QVERIFY(QString::fromUtf8(rig.out.data())
+                .contains(QStringLiteral("Szünet, a kimenetek kikapcsolva; a következő "
+                                         "időablak: 2027-03-11 17:00.")));
 }
 
 void ShowPlayerTest::waitsForASynchronizedClock() {
@@ -199,18 +201,31 @@ void ShowPlayerTest::clockSetBackWhilePlaying() {
     QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("Az óra átállt (-3600 s)")));
 }
 
+void ShowPlayerTest::removedEffectIsPassedOver() {
+    Rig rig;
+    QVERIFY(rig.begin("[Playlist]\nEffect=a.eff 1x\nEffect=b.eff 1m\n"));
+    QVERIFY(QFile::remove(rig.dir.filePath(QStringLiteral("b.eff"))));
+    for (int i = 0; i < 4; ++i)
+        rig.tick();
+    QCOMPARE(rig.port.writes, AllOff + steps({1, 2, 1, 2}));
+    QVERIFY2(rig.errors().contains(QStringLiteral("A(z) 3. sor effektje (b.eff) most kimarad")),
+             qPrintable(rig.errors()));
+}
+
 void ShowPlayerTest::badShowsWriteNothing_data() {
     QTest::addColumn<QByteArray>("text"); // empty: no show file
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message");
     QTest::newRow("no show") << QByteArray() << 1 << "A fájl nem létezik.";
-    QTest::newRow("missing effect") << QByteArray("[Playlist]\nEffect=a.eff 1m\nEffect=c.eff 1m\n") << 2
-                                    << "3. sor: a(z) „c.eff” effekt nem játszható le:\nNem sikerült megnyitni";
+    QTest::newRow("missing effect")
+        << QByteArray("[Playlist]\nEffect=a.eff 1m\nEffect=c.eff 1m\n") << 2
+        << "3. sor: a(z) „c.eff” effekt nem játszható le:\nNem sikerült megnyitni";
     QTest::newRow("bad effect") << QByteArray("[Playlist]\nEffect=rossz.eff 1m\n") << 2 << "Hibás effektfájl";
-    QTest::newRow("rounds of nothing") << QByteArray("[Playlist]\nEffect=ures.eff 3x\n") << 2
-                                       << "nincs bekapcsolt lépése";
-    QTest::newRow("bad line") << QByteArray("[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Hétfő 17:00-18:00\n") << 2
-                              << "4. sor: „Hétfő” nem a hét napja";
+    QTest::newRow("rounds of nothing")
+        << QByteArray("[Playlist]\nEffect=ures.eff 3x\n") << 2 << "nincs bekapcsolt lépése";
+    QTest::newRow("bad line") << QByteArray(
+                                     "[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Hétfő 17:00-18:00\n")
+                              << 2 << "4. sor: „Hétfő” nem a hét napja";
 }
 
 void ShowPlayerTest::badShowsWriteNothing() {
@@ -236,30 +251,37 @@ void ShowPlayerTest::previewThroughTheProgram() {
     if (faketime.isEmpty())
         QSKIP("faketime is not installed (scripts/install-deps.sh installs it)");
     Rig rig;
-    rig.write(QStringLiteral("bolt.show"), "[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Sat,Sun 17:00-02:30\n"
-                                           "When=2027-10-31 sunset - sunset+1:00\nLocation=47.50 19.04\n");
+    rig.write(QStringLiteral("bolt.show"),
+              "[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Sat,Sun 17:00-02:30\n"
+              "When=2027-10-31 sunset - sunset+1:00\nLocation=47.50 19.04\n");
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Budapest"));
     program.setProcessEnvironment(environment);
-    program.start(faketime, {QStringLiteral("2027-10-30 12:00:00"), QStringLiteral(KTR_BINARY), QStringLiteral("--play"),
-                             rig.show, QStringLiteral("--preview"), QStringLiteral("2")});
+    program.start(faketime,
+                  {QStringLiteral("2027-10-30 12:00:00"), QStringLiteral(KTR_BINARY),
+                   QStringLiteral("--play"), rig.show, QStringLiteral("--preview"), QStringLiteral("2")});
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitCode(), 0);
     // Saturday's window ends in the repeated hour (its first 02:30); Sunday's dusk is inside the
     // Sunday window, which it joins.
     QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n')),
              QStringList({"2027-10-30 17:00 start", "2027-10-31 02:30 stop", "2027-10-31 16:29 start",
-                          "2027-11-01 02:30 stop", "2 nap alatt 2 ablak, összesen 19 óra 31 perc lejátszás.", ""}));
+                          "2027-11-01 02:30 stop", "2 nap alatt 2 ablak, összesen 19 óra 31 perc lejátszás.",
+                          ""}));
 }
 
 void ShowPlayerTest::serviceNameFindsShowOrEffect_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("played");
-    QTest::newRow("show beside") << "bolt" << "bolt.show";
-    QTest::newRow("effect alone") << "a" << "a.eff";
-    QTest::newRow("neither: the effect's message") << "nincs" << "nincs.eff";
-    QTest::newRow("named in full") << "b.eff" << "b.eff";
+    QTest::newRow("show beside") << "bolt"
+                                 << "bolt.show";
+    QTest::newRow("effect alone") << "a"
+                                  << "a.eff";
+    QTest::newRow("neither: the effect's message") << "nincs"
+                                                   << "nincs.eff";
+    QTest::newRow("named in full") << "b.eff"
+                                   << "b.eff";
 }
 
 // The unit plays /etc/ktr/NAME: the show when there is one, else the effect.
@@ -271,7 +293,8 @@ void ShowPlayerTest::serviceNameFindsShowOrEffect() {
     rig.write(QStringLiteral("bolt.eff"), effectFile({1}, 100));
     PlayerOptions options;
     QString error;
-    QVERIFY(PlayerOptions::parse({QStringLiteral("ktr"), QStringLiteral("--play"), rig.dir.filePath(name)}, options, error));
+    QVERIFY(PlayerOptions::parse({QStringLiteral("ktr"), QStringLiteral("--play"), rig.dir.filePath(name)},
+                                 options, error));
     QCOMPARE(options.file, rig.dir.filePath(played));
 }
 

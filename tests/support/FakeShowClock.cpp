@@ -41,7 +41,8 @@ void FakeShowClock::setLocal(const QString& isoLocal) {
 int FakeShowClock::utcOffset(qint64 utcSeconds) const {
     if (utcSeconds < m_transitions.first().first || utcSeconds >= m_transitions.last().first + 366 * 86400LL)
         return m_zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utcSeconds, QTimeZone::utc()));
-    const auto after = std::upper_bound(m_transitions.cbegin(), m_transitions.cend(), utcSeconds,
-                                        [](qint64 value, const QPair<qint64, int>& change) { return value < change.first; });
+    const auto after =
+        std::upper_bound(m_transitions.cbegin(), m_transitions.cend(), utcSeconds,
+                         [](qint64 value, const QPair<qint64, int>& change) { return value < change.first; });
     return std::prev(after)->second;
 }
