@@ -23,19 +23,7 @@ void FakeShowClock::setZone(const QByteArray& zone) {
 
 void FakeShowClock::setLocal(const QString& isoLocal) {
     const QDateTime local = QDateTime::fromString(isoLocal, Qt::ISODate);
-    const qint64 wall = QDateTime(local.date(), local.time(), QTimeZone::utc()).toSecsSinceEpoch();
-    // The earliest moment whose local reading is this one.
-    qint64 best = 0;
-    bool found = false;
-    for (int offset = -14 * 3600; offset <= 14 * 3600; offset += 900) {
-        const qint64 candidate = wall - offset;
-        if (utcOffset(candidate) == offset && (!found || candidate < best)) {
-            best = candidate;
-            found = true;
-        }
-    }
-    Q_ASSERT(found);
-    m_wall = best * 1000;
+    m_wall = QDateTime(local.date(), local.time(), m_zone).toMSecsSinceEpoch();
 }
 
 int FakeShowClock::utcOffset(qint64 utcSeconds) const {

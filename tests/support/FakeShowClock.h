@@ -16,7 +16,7 @@ public:
     explicit FakeShowClock(const QByteArray& zone = "Europe/Budapest");
 
     void setZone(const QByteArray& zone);
-    // "2027-03-28T01:30" local time in the zone (the first reading when it occurs twice).
+    // "2027-03-10T20:00", local time in the zone (not one the clocks skip or repeat).
     void setLocal(const QString& isoLocal);
     void setWall(qint64 msSinceEpoch) { m_wall = msSinceEpoch; }
     void advance(qint64 ms) {
