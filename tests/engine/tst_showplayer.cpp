@@ -213,16 +213,16 @@ void ShowPlayerTest::badShowsWriteNothing_data() {
     QTest::addColumn<QByteArray>("text"); // empty: no show file
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no show") << QByteArray() << 1 << "A fájl nem létezik.";
-    QTest::newRow("missing effect")
-        << QByteArray("[Playlist]\nEffect=a.eff 1m\nEffect=c.eff 1m\n") << 2
-        << "3. sor: a(z) „c.eff” effekt nem játszható le:\nNem sikerült megnyitni";
-    QTest::newRow("bad effect") << QByteArray("[Playlist]\nEffect=rossz.eff 1m\n") << 2 << "Hibás effektfájl";
-    QTest::newRow("rounds of nothing")
-        << QByteArray("[Playlist]\nEffect=ures.eff 3x\n") << 2 << "nincs bekapcsolt lépése";
-    QTest::newRow("bad line") << QByteArray(
-                                     "[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Hétfő 17:00-18:00\n")
-                              << 2 << "4. sor: „Hétfő” nem a hét napja";
+    const auto row = [](const char* name, const char* text, int code, const char* message) {
+        QTest::newRow(name) << QByteArray(text) << code << QString::fromUtf8(message);
+    };
+    row("no show", "", 1, "A fájl nem létezik.");
+    row("missing effect", "[Playlist]\nEffect=a.eff 1m\nEffect=c.eff 1m\n", 2,
+        "3. sor: a(z) „c.eff” effekt nem játszható le:\nNem sikerült megnyitni");
+    row("bad effect", "[Playlist]\nEffect=rossz.eff 1m\n", 2, "Hibás effektfájl");
+    row("rounds of nothing", "[Playlist]\nEffect=ures.eff 3x\n", 2, "nincs bekapcsolt lépése");
+    row("bad line", "[Playlist]\nEffect=a.eff 1m\n[Schedule]\nWhen=Hétfő 17:00-18:00\n", 2,
+        "4. sor: „Hétfő” nem a hét napja");
 }
 
 void ShowPlayerTest::badShowsWriteNothing() {
@@ -271,14 +271,13 @@ void ShowPlayerTest::previewThroughTheProgram() {
 void ShowPlayerTest::serviceNameFindsShowOrEffect_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("played");
-    QTest::newRow("show beside") << "bolt"
-                                 << "bolt.show";
-    QTest::newRow("effect alone") << "a"
-                                  << "a.eff";
-    QTest::newRow("neither: the effect's message") << "nincs"
-                                                   << "nincs.eff";
-    QTest::newRow("named in full") << "b.eff"
-                                   << "b.eff";
+    const auto row = [](const char* name, const char* given, const char* played) {
+        QTest::newRow(name) << given << played;
+    };
+    row("show beside", "bolt", "bolt.show");
+    row("effect alone", "a", "a.eff");
+    row("neither: the effect's message", "nincs", "nincs.eff");
+    row("named in full", "b.eff", "b.eff");
 }
 
 // The unit plays /etc/ktr/NAME: the show when there is one, else the effect.
