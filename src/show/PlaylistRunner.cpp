@@ -18,8 +18,8 @@ void PlaylistRunner::setPlaylist(const QList<PlaylistEntry>& playlist) {
 void PlaylistRunner::begin() {
     if (m_playing || m_playlist.isEmpty())
         return;
+    m_playing = true; // before the effect is in, so that whoever hears of it sees the show playing
     use(0);
-    m_playing = true;
     m_control.start();
 }
 
