@@ -49,8 +49,8 @@ public:
 
     Form(Port& port, FileChooser& chooser, SaveQuestion& question)
         : m_engine(*this, *this, m_module, port, EngineThreading::Inline),
-          m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module,
-                    m_engine, m_speed, chooser, question) {
+          m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module, m_engine,
+                    m_speed, chooser, question) {
         m_speed.changed = [this](int value) {
             m_engine.speedChanged(value);
             m_effects.changes().recheck();
@@ -272,6 +272,8 @@ void EffectCommandsTest::failedOpenChangesNothing_data() {
     QTest::newRow("speed 1") << "lassú.eff" << fileWith({}, "1", "x") << "nincs 2 és 800 között";
     QTest::newRow("speed 801") << "801.eff" << fileWith({}, "801", "x") << "nincs 2 és 800 között";
     QTest::newRow("oversized") << "nagy.eff" << valid + QByteArray(MaxEffectFileSize, '\n') << "64 KiB";
+    QTest::newRow("a show") << "bolt.show" << QByteArray("[Playlist]\nEffect=jó.eff 1m\n")
+                            << "ktr --play bolt.show";
 }
 
 void EffectCommandsTest::failedOpenChangesNothing() {
