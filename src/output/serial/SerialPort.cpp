@@ -137,6 +137,7 @@ struct SerialPort::Line {
         [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
     }
     bool put(const QByteArray& bytes);
+    bool hungUp();
     bool sendLatest();
     bool resend();
     void run();
@@ -168,7 +169,19 @@ bool SerialPort::Line::put(const QByteArray& bytes) {
     return true;
 }
 
+// An unplugged board hangs the terminal up: noticed without a write, so that a held step (lcus sends
+// nothing while nothing changes) still finds out, and the board gets every relay when it is back.
+bool SerialPort::Line::hungUp() {
+    pollfd line{fd, 0, 0};
+    if (::poll(&line, 1, 0) <= 0 || !(line.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return false;
+    status->writeError = EIO;
+    return true;
+}
+
 bool SerialPort::Line::sendLatest() {
+    if (hungUp())
+        return false;
     // The step before forget: START sets forget before it publishes.
     const std::uint32_t value = latest.load();
     if (forget.exchange(false))
@@ -210,8 +223,8 @@ void SerialPort::Line::run() {
                 std::chrono::ceil<std::chrono::milliseconds>(lastSend + ResendInterval - Clock::now());
             timeout = int(std::clamp<long long>(wait.count(), 0, ResendInterval.count()));
         }
-        pollfd wakeUp{wakeFd, POLLIN, 0};
-        if (::poll(&wakeUp, 1, timeout) > 0) {
+        pollfd waits[2] = {{wakeFd, POLLIN, 0}, {fd, 0, 0}}; // the line: only a hang-up wakes
+        if (::poll(waits, 2, timeout) > 0 && (waits[0].revents & POLLIN)) {
             std::uint64_t count;
             [[maybe_unused]] const ssize_t n = ::read(wakeFd, &count, sizeof count);
         }

@@ -29,8 +29,9 @@
 // seconds of them in the kernel) and, for generic and renard, sends the last frame again after
 // ResendInterval without a new step, without any tick. When two or more steps arrive while one
 // frame is on the wire, the line is slower than the show: notice() says so once per port.
-// A failed write (EIO: the board was unplugged) ends the writer; write() then reports it (the
-// failure latches) and failing() shows it at once. retry() closes the line, and the next write
+// A failed write or a hang-up of the line (the board was unplugged: EIO; noticed while a step is
+// held too) ends the writer; write() then reports it (the failure latches) and failing() shows it
+// at once. retry() closes the line, and the next write
 // opens it again.
 //
 // With Writing::Inline there is no thread: write() sends on the calling thread and resendTick()
