@@ -456,16 +456,16 @@ void SerialOutputTest::listedDevices() {
     QCOMPARE(text,
              QStringLiteral(
                  "--output serial:%1/serial/by-id/usb-Arduino_Uno_7563-if00:generic --serial-header KTR\t"
-                 "Soros port: általános soros keret (Arduino) (Arduino Uno, 2341:0043) a(z) "
+                 "Soros port: Arduino vagy más „generic serial” vevő (Arduino Uno, 2341:0043) a(z) "
                  "%1/ttyACM0 eszközön, a firmware/ktr_relay vázlat fejlécével\n"
                  "--output serial:%1/serial/by-id/usb-1a86_USB_Serial-if00-port0:lcus\t"
                  "Soros port: LCUS relékártya (CH340, 1a86:7523) a(z) %1/ttyUSB0 eszközön\n"
                  "--output serial:%1/serial/by-id/usb-1a86_USB_Serial-if00-port0:generic "
                  "--serial-header KTR\t"
-                 "Soros port: általános soros keret (Arduino) (CH340, 1a86:7523) a(z) "
+                 "Soros port: Arduino vagy más „generic serial” vevő (CH340, 1a86:7523) a(z) "
                  "%1/ttyUSB0 eszközön, a firmware/ktr_relay vázlat fejlécével\n"
                  "--output serial:%1/ttyUSB1:generic --serial-header KTR\t"
-                 "Soros port: általános soros keret (Arduino) (FT232R, 0403:6001) a(z) "
+                 "Soros port: Arduino vagy más „generic serial” vevő (FT232R, 0403:6001) a(z) "
                  "%1/ttyUSB1 eszközön, a firmware/ktr_relay vázlat fejlécével\n"
                  "--output serial:%1/ttyUSB1:renard\t"
                  "Soros port: Renard vezérlő (FT232R, 0403:6001) a(z) %1/ttyUSB1 eszközön\n")

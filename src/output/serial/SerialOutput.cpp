@@ -31,7 +31,7 @@ QString SerialOutput::protocolText(SerialSettings::Protocol protocol) {
     case SerialSettings::Protocol::Lcus:
         return QStringLiteral("LCUS relékártya");
     case SerialSettings::Protocol::Generic:
-        return QStringLiteral("általános soros keret (Arduino)");
+        return QStringLiteral("Arduino vagy más „generic serial” vevő");
     case SerialSettings::Protocol::Renard:
         return QStringLiteral("Renard vezérlő");
     }

@@ -14,7 +14,7 @@
 SerialSettingsDialog::SerialSettingsDialog(const OutputChoice& proposed, QWidget* parent)
     : OutputSettingsDialog(parent), m_proposed(proposed), m_current(SerialSettings::from(proposed.settings)) {
     setObjectName(QStringLiteral("serialSettings"));
-    QString deviceText = m_current.device;
+    QString deviceText = m_current.device + QStringLiteral("\n(most nincs csatlakoztatva)");
     for (const SerialDevice& device : SerialDevice::present()) {
         if (device.matches(m_current.device))
             deviceText = QStringLiteral("%1\n(%2, %3)").arg(m_current.device, device.node, device.label());
@@ -31,7 +31,7 @@ SerialSettingsDialog::SerialSettingsDialog(const OutputChoice& proposed, QWidget
     m_protocol->setObjectName(QStringLiteral("protocol"));
     for (const auto protocol : {SerialSettings::Protocol::Lcus, SerialSettings::Protocol::Generic,
                                 SerialSettings::Protocol::Renard})
-        m_protocol->addItem(QStringLiteral("%1 (%2)").arg(SerialOutput::protocolText(protocol),
+        m_protocol->addItem(QStringLiteral("%1 – %2").arg(SerialOutput::protocolText(protocol),
                                                           SerialSettings::protocolName(protocol)),
                             int(protocol));
     m_protocol->setCurrentIndex(m_protocol->findData(int(m_current.protocol)));
