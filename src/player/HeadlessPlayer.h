@@ -1,7 +1,11 @@
 #pragma once
 
 #include "EffectPattern.h"
+#include "PlayerSpeed.h"
+#include "Unattended.h"
 #include "WatchedPort.h"
+#include "control/ShowControl.h"
+#include "effects/EffectCommands.h"
 #include "output/Module1.h"
 #include "sequencer/PlaybackEngine.h"
 #include "sequencer/Sequencer.h"
@@ -13,9 +17,10 @@
 
 class PlayerStatus;
 
-// Plays one effect without a window: the window's sequencer with the effect in place of the
-// check boxes, started exactly as the window starts after the file was opened. Output failures
-// are reported once, and a failed output is retried in the background about once a second.
+// Plays one effect without a window: the window's engine and file commands with a grid in place
+// of the check boxes, steered through the same ShowControl, started exactly as the window starts
+// after the file was opened. Output failures are reported once, and a failed output is retried in
+// the background about once a second.
 class HeadlessPlayer : public QObject {
     Q_OBJECT
 public:
@@ -24,11 +29,13 @@ public:
     // Inline threading ticks on this thread (tests drive it by hand); the program plays on a
     // real-time thread of its own.
     HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading threading = EngineThreading::Inline,
-                   QObject* parent = nullptr);
+                   const QString& outputName = QString(), QObject* parent = nullptr);
 
-    // Start-up values, the speed as the speed bar would take it (speedOverride, else the file's,
+    // Start-up values, the effect as Open puts it in (path, when given, becomes the current file
+    // that Save writes), the speed as the speed bar would take it (speedOverride, else the file's,
     // else the start value), then START.
-    void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt);
+    void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt,
+               const QString& path = QString());
     // Reads the file again. A good one takes over at the next tick, without restarting the
     // timer or the step walk; its speed applies unless the speed was overridden. A bad or
     // incomplete one (EffectReading::Complete) is reported and the old effect plays on.
@@ -38,13 +45,13 @@ public:
     // The background retry of a failed output; the retry timer calls it.
     void retryOutput();
 
-    Sequencer& sequencer() { return m_engine.sequencer(); }
+    ShowControl& showControl() { return m_show; }
+    const Sequencer& sequencer() const { return m_engine.sequencer(); }
     PlaybackEngine& engine() { return m_engine; }
     const EffectPattern& pattern() const { return m_pattern; }
-    int interval() { return sequencer().timer().interval(); }
+    int interval() const { return m_engine.interval(); }
 
 private:
-    void applySpeed(int value);
     void reportFailure(const QString& message);
 
     PlayerStatus& m_status;
@@ -52,8 +59,11 @@ private:
     Module1 m_module;
     EffectPattern m_pattern;
     PlaybackEngine m_engine;
+    PlayerSpeed m_speed;
+    Unattended m_unattended;
+    EffectCommands m_files;
+    ShowControl m_show;
     QTimer m_retry;
-    int m_barValue = Sequencer::StartInterval; // what the window's speed bar would hold
     std::optional<int> m_speedOverride;
     bool m_outputDown = false;
     quint64 m_goodWritesAtRetry = 0;

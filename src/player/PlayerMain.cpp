@@ -33,7 +33,7 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
         status.error(QStringLiteral("A jelzések nem figyelhetők (signalfd): a lejátszó jelzésre azonnal "
                                     "kilép, és a fájlt nem olvassa újra."));
     }
-    HeadlessPlayer player(port, status, EngineThreading::Thread);
+    HeadlessPlayer player(port, status, EngineThreading::Thread, outputName);
     QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player] {
         player.stop();
         QCoreApplication::exit(0);
@@ -41,7 +41,7 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
     QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player,
                      [&player, &options] { player.reload(options.file); });
 
-    player.start(*effect, options.speed);
+    player.start(*effect, options.speed, options.file);
     status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
                     .arg(options.file)
                     .arg(player.interval())
