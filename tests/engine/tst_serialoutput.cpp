@@ -1,12 +1,9 @@
-#include "FakeStepPattern.h"
 #include "PseudoTerminal.h"
+#include "SequencerRig.h"
 
-#include "output/ListOutputs.h"
-#include "output/Module1.h"
 #include "output/OutputChoice.h"
 #include "output/serial/SerialOutput.h"
 #include "output/serial/SerialPort.h"
-#include "sequencer/Sequencer.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,18 +41,12 @@ QByteArray channels(const char* row) {
     return bytes;
 }
 
-struct Show {
-    FakeStepPattern boxes;
-    Module1 module;
-    SerialPort port;
-    Sequencer sequencer{boxes, boxes, module, port};
-    QStringList notices;
-
+// The port as the playback thread uses it, written on the test's thread (Inline) unless asked.
+struct Show : SequencerRig<SerialPort> {
     explicit Show(const SerialSettings& settings, SerialPort::Writing writing = SerialPort::Writing::Inline)
-        : port(settings, writing, SerialRoots(), [this](const QString& text) { notices << text; }) {
-        sequencer.timer().stop(); // ticks by hand
-        sequencer.load();
-    }
+        : SequencerRig<SerialPort>(settings, writing, SerialRoots(),
+                                   [this](const QString& text) { notices << text; }) {}
+    QStringList notices;
 };
 
 const char* const Step3 = "x000000x0x00";
