@@ -62,7 +62,7 @@ int main(void) {
 #if USE_2X
     UCSR0A |= (1 << U2X0);
 #else
-    UCSR0A &= (uint8_t)~(1 << U2X0);
+    UCSR0A &= (uint8_t) ~(1 << U2X0);
 #endif
     UCSR0C = (1 << UCSZ01) | (1 << UCSZ00); /* 8N1 */
     UCSR0B = (1 << RXEN0);

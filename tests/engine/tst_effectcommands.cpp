@@ -49,8 +49,8 @@ public:
 
     Form(Port& port, FileChooser& chooser, SaveQuestion& question)
         : m_engine(*this, *this, m_module, port, EngineThreading::Inline),
-          m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module,
-                    m_engine, m_speed, chooser, question) {
+          m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module, m_engine,
+                    m_speed, chooser, question) {
         m_speed.changed = [this](int value) {
             m_engine.speedChanged(value);
             m_effects.changes().recheck();

@@ -3,9 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-// A real pseudo-terminal pair (openpty) for a serial output: the output opens the terminal side by
-// its path, the kernel's terminal layer sits in between, and the test reads what came out on the
-// other side, as a board would.
+// A real pseudo-terminal pair (openpty): a serial output opens the terminal side by its path, and
+// the test reads the other side, as a board would, with the kernel's terminal layer in between.
 class PseudoTerminal {
 public:
     PseudoTerminal();

@@ -9,83 +9,56 @@
 class SerialSettingsDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void headerAndFooter_data();
-    void headerAndFooter();
-    void protocolWithoutFrameText();
+    void entered_data();
+    void entered();
 };
 
-namespace {
-
-OutputChoice proposedFor(const QString& protocol) {
-    OutputChoice proposed;
-    proposed.kind = QStringLiteral("serial");
-    proposed.settings[SerialSettings::DeviceKey] = QStringLiteral("/dev/serial/by-id/usb-Arduino_Uno-if00");
-    proposed.settings[SerialSettings::ProtocolKey] = protocol;
-    return proposed;
-}
-
-QPushButton* okButton(const QDialog& dialog) {
-    return dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-}
-
-} // namespace
-
-void SerialSettingsDialogTest::headerAndFooter_data() {
+void SerialSettingsDialogTest::entered_data() {
+    QTest::addColumn<QString>("protocol");
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("footer");
     QTest::addColumn<QString>("problem"); // empty: OK takes it
+    QTest::addColumn<QString>("kept");    // the header the choice keeps
 
-    QTest::newRow("the sketch's header") << "KTR"
-                                         << ""
-                                         << "";
-    QTest::newRow("\\xNN bytes") << "\\x7E\\x01"
-                                 << "\\x0D\\x0a"
-                                 << "";
-    QTest::newRow("one hex digit") << "\\x7"
-                                   << ""
-                                   << "Fejléc: A fejlécben és a láblécben";
-    QTest::newRow("unknown escape in the footer") << "KTR"
-                                                  << "\\n"
-                                                  << "Lábléc: A fejlécben és a láblécben";
-    QTest::newRow("too long") << QString(65, QLatin1Char('x')) << ""
-                              << "Fejléc: A fejléc és a lábléc legfeljebb 64";
+    const auto row = [](const char* name, const char* protocol, const QString& header, const char* footer,
+                        const char* problem, const char* kept) {
+        QTest::newRow(name) << QString::fromUtf8(protocol) << header << QString::fromUtf8(footer)
+                            << QString::fromUtf8(problem) << QString::fromUtf8(kept);
+    };
+    row("the sketch's header", "generic", "KTR", "", "", "KTR");
+    row("\\xNN bytes", "generic", "\\x7E\\x01", "\\x0D", "", "\\x7E\\x01");
+    row("one hex digit", "generic", "\\x7", "", "Fejléc: A fejlécben és a láblécben", "");
+    row("unknown escape in the footer", "generic", "KTR", "\\n", "Lábléc: A fejlécben", "");
+    // A bad header typed for generic neither blocks an LCUS board nor is kept for it.
+    row("lcus takes no header", "lcus", "\\x", "", "", "");
 }
 
-void SerialSettingsDialogTest::headerAndFooter() {
+void SerialSettingsDialogTest::entered() {
+    QFETCH(QString, protocol);
     QFETCH(QString, header);
     QFETCH(QString, footer);
     QFETCH(QString, problem);
-    SerialSettingsDialog dialog(proposedFor(QStringLiteral("generic")));
-    QVERIFY(dialog.headerEdit()->isEnabled());
+    QFETCH(QString, kept);
+    OutputChoice proposed;
+    proposed.settings[SerialSettings::DeviceKey] = QStringLiteral("/dev/serial/by-id/usb-Arduino_Uno-if00");
+    proposed.settings[SerialSettings::ProtocolKey] = QStringLiteral("generic");
+    SerialSettingsDialog dialog(proposed);
+    QCOMPARE(dialog.baudBox()->itemText(0), QStringLiteral("115200 (a protokoll alapértéke)"));
     dialog.headerEdit()->setText(header);
     dialog.footerEdit()->setText(footer);
     dialog.baudBox()->setCurrentIndex(dialog.baudBox()->findData(57600));
+    dialog.protocolBox()->setCurrentIndex(dialog.protocolBox()->findText(protocol, Qt::MatchEndsWith));
+    QCOMPARE(dialog.headerEdit()->isEnabled(), protocol == QLatin1String("generic"));
     QCOMPARE(dialog.problemText().left(problem.size()), problem);
-    QCOMPARE(okButton(dialog)->isEnabled(), problem.isEmpty());
+    QCOMPARE(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled(),
+             problem.isEmpty());
     if (!problem.isEmpty())
         return;
     const OutputChoice choice = dialog.choice();
     QCOMPARE(choice.kind, QStringLiteral("serial"));
-    QCOMPARE(choice.setting(SerialSettings::HeaderKey), header);
-    QCOMPARE(choice.setting(SerialSettings::FooterKey), footer);
+    QCOMPARE(choice.setting(SerialSettings::ProtocolKey), protocol);
+    QCOMPARE(choice.setting(SerialSettings::HeaderKey), kept);
     QCOMPARE(choice.setting(SerialSettings::BaudKey), QStringLiteral("57600"));
-}
-
-void SerialSettingsDialogTest::protocolWithoutFrameText() {
-    // A bad header typed for generic does not block an LCUS board, and is not kept for it.
-    SerialSettingsDialog dialog(proposedFor(QStringLiteral("generic")));
-    QCOMPARE(dialog.baudBox()->itemText(0), QStringLiteral("115200 (a protokoll alapértéke)"));
-    dialog.headerEdit()->setText(QStringLiteral("\\x"));
-    QVERIFY(!okButton(dialog)->isEnabled());
-    dialog.protocolBox()->setCurrentIndex(
-        dialog.protocolBox()->findData(int(SerialSettings::Protocol::Lcus)));
-    QVERIFY(!dialog.headerEdit()->isEnabled());
-    QVERIFY(okButton(dialog)->isEnabled());
-    QCOMPARE(dialog.baudBox()->itemText(0), QStringLiteral("9600 (a protokoll alapértéke)"));
-    const OutputChoice choice = dialog.choice();
-    QCOMPARE(choice.setting(SerialSettings::ProtocolKey), QStringLiteral("lcus"));
-    QCOMPARE(choice.setting(SerialSettings::HeaderKey), QString());
-    QCOMPARE(choice.setting(SerialSettings::BaudKey), QString());
 }
 
 QTEST_MAIN(SerialSettingsDialogTest)
