@@ -354,11 +354,12 @@ bool SerialPort::open() {
 bool SerialPort::failOpen(int error) {
     const QString& device = m_settings.device;
     if (error == ENOENT || error == ENODEV || error == ENXIO || error == ENOTDIR)
-        return failWith(QStringLiteral("a(z) %1 eszköz nem található (%2).").arg(device, errnoText(error)),
-                        QStringLiteral("Csatlakoztassa a kártyát, és válassza ki a Kimenet menüben, vagy "
-                                       "másolja be a sorát a ktr --list-outputs kimenetéből (a "
-                                       "/dev/serial/by-id/… név újracsatlakoztatás után is ugyanaz)."),
-                        QStringLiteral("nincs soros eszköz"));
+        return failWith(
+            QStringLiteral("a(z) %1 eszköz nem található (%2).").arg(device, errnoText(error)),
+            QStringLiteral("Csatlakoztassa a kártyát, és ellenőrizze a nevét: a ktr --list-outputs "
+                           "kiírja a jelen lévő soros eszközöket (a /dev/serial/by-id/… név "
+                           "újracsatlakoztatás után is ugyanaz)."),
+            QStringLiteral("nincs soros eszköz"));
     if (error == EACCES || error == EPERM)
         return failWith(
             QStringLiteral("nincs jogosultság a(z) %1 megnyitásához (%2).").arg(device, errnoText(error)),
@@ -409,7 +410,8 @@ QString SerialPort::slowLineText(const SerialSettings& settings) {
         text += QStringLiteral(" Egy relé parancsa %1 baudon %2 ms; lassítsa a lejátszást, vagy kapcsoljon "
                                "lépésenként kevesebb relét.")
                     .arg(settings.effectiveBaud())
-                    .arg(40000.0 / settings.effectiveBaud(), 0, 'f', 1);
+                    .arg(QString::number(40000.0 / settings.effectiveBaud(), 'f', 1)
+                             .replace(QLatin1Char('.'), QLatin1Char(',')));
     else
         text += QStringLiteral(" Lassítsa a lejátszást, vagy válasszon nagyobb sebességet (baud).");
     return text;
