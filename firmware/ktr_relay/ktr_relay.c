@@ -6,7 +6,7 @@
  *   pin        D2 D3 D4 D5 D6 D7 D8 D9 D10 D11 D12 D13 (D13 is also the board's LED)
  *
  * Fail-safe: when no whole frame has come for two seconds, every relay is switched off. KTR sends
- * its frame again every 500 ms while a step is held, so only a stopped program, a pulled cable or
+ * its frame again every 500 ms while a step is held, so only an ended program, a pulled cable or
  * a crashed computer lets the relays drop out. Until the first frame all relays are off.
  *
  * Build options (make VARIABLE=value): BAUD (115200), RELAY_ACTIVE_LOW (1: a relay pulls in while
