@@ -4,6 +4,10 @@
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
 #include "SignalWatcher.h"
+#include "show/ClockSync.h"
+#include "show/ShowFile.h"
+#include "show/ShowMain.h"
+#include "show/SystemClock.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -72,6 +76,15 @@ int runPlayer(int argc, char* argv[]) {
         status.error(error);
         return BadCommandLine;
     }
+    if (options.previewDays) {
+        SystemClock clock;
+        return runShowPreview(options, clock, status);
+    }
     const std::unique_ptr<Port> port = options.output.createPort();
+    if (isShowPath(options.file)) {
+        SystemClock clock;
+        SystemClockSync sync;
+        return runShow(options, *port, options.output.description(), status, clock, sync);
+    }
     return runPlayer(options, *port, options.output.description(), status);
 }

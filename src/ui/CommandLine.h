@@ -49,6 +49,7 @@ private:
     // here they are only listed in the help, and --speed alone is a mistake.
     QCommandLineOption m_play;
     QCommandLineOption m_speed;
+    QCommandLineOption m_preview;
     QString m_file;
     QString m_error;
     int m_exitCode = 0;

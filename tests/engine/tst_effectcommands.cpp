@@ -272,6 +272,8 @@ void EffectCommandsTest::failedOpenChangesNothing_data() {
     QTest::newRow("speed 1") << "lassú.eff" << fileWith({}, "1", "x") << "nincs 2 és 800 között";
     QTest::newRow("speed 801") << "801.eff" << fileWith({}, "801", "x") << "nincs 2 és 800 között";
     QTest::newRow("oversized") << "nagy.eff" << valid + QByteArray(MaxEffectFileSize, '\n') << "64 KiB";
+    QTest::newRow("a show") << "bolt.show" << QByteArray("[Playlist]\nEffect=jó.eff 1m\n")
+                            << "ktr --play bolt.show";
 }
 
 void EffectCommandsTest::failedOpenChangesNothing() {

@@ -246,11 +246,7 @@ void EditingTest::contextMenusOfRowsAndColumns() {
                                 QStringLiteral("Lépés törlése")};
     QCOMPARE(w.texts(menu), stepTools);
     menu->actions().at(1)->trigger();
-    QCOMPARE(StepTools::copyStep(w.form, 2), [] {
-        StepTools::StepRow all{};
-        all.fill(true);
-        return all;
-    }());
+    QCOMPARE(StepTools::copyStep(w.form, 2), EffectGrid::AllChannels);
     menu->hide();
 
     // On a channel box: the step's tools, then its column's.
