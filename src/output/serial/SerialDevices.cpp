@@ -61,7 +61,7 @@ QString SerialDevice::idText() const {
 QString SerialDevice::label() const {
     const KnownChip* chip = knownChip(vendor, product);
     QString what = productName;
-    if (chip && (what.isEmpty() || chip->arduino == false))
+    if (chip && (what.isEmpty() || !chip->arduino)) // a CH340 calls itself "USB Serial"
         what = QString::fromLatin1(chip->name);
     return what.isEmpty() ? idText() : QStringLiteral("%1, %2").arg(what, idText());
 }

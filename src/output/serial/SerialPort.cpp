@@ -182,7 +182,8 @@ bool SerialPort::Line::hungUp() {
 bool SerialPort::Line::sendLatest() {
     if (hungUp())
         return false;
-    // The step before forget: START sets forget before it publishes.
+    // The step first, then forget: START sets forget before it publishes, so its step never goes
+    // out as a difference to what the board had before.
     const std::uint32_t value = latest.load();
     if (forget.exchange(false))
         known.reset();
