@@ -154,8 +154,7 @@ void EffectFileTest::roundTrip() {
         IntervalTimer timer;
         timer.setInterval(77);
         Module1 targetModule;
-        applyEffect(
-            *parsed.effect, target, bar, [&timer](int ms) { timer.setInterval(ms); }, targetModule);
+        applyEffect(*parsed.effect, target, bar, [&timer](int ms) { timer.setInterval(ms); }, targetModule);
 
         for (int step = 1; step <= StepCount; ++step) {
             for (int channel = 1; channel <= ChannelCount; ++channel)

@@ -1,7 +1,7 @@
 #include "FakeStepPattern.h"
 
-#include "output/Module1.h"
 #include "output/parport/DirectIoPort.h"
+#include "output/Module1.h"
 #include "output/parport/PpdevPort.h"
 #include "output/parport/SystemPort.h"
 #include "sequencer/Sequencer.h"
