@@ -3,13 +3,12 @@
 #include "HeadlessPlayer.h"
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
+#include "PlayerWeb.h"
 #include "SignalWatcher.h"
 #include "show/ClockSync.h"
 #include "show/ShowFile.h"
 #include "show/ShowMain.h"
 #include "show/SystemClock.h"
-#include "web/QrCode.h"
-#include "web/WebServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -44,29 +43,21 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
         player.stop();
         QCoreApplication::exit(0);
     });
-    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player,
-                     [&player, &options] { player.reload(options.file); });
+    // The file that plays: a remote may have opened another one of the show's folder.
+    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player, [&player, &options] {
+        const QString current = player.showControl().state().file;
+        player.reload(current.isEmpty() ? options.file : current);
+    });
 
-    // Before anything plays: a port in use ends the player like a bad command line.
     std::unique_ptr<WebServer> web;
-    if (options.web.enabled) {
-        web = WebServer::start(player.showControl(), options.web, WebKey::playerKeyPath(), &error);
-        if (!web) {
-            status.error(error);
-            return BadCommandLine;
-        }
-    }
+    if (!startPlayerWeb(player.showControl(), options, status, web))
+        return BadCommandLine;
 
     player.start(*effect, options.speed, options.file);
     status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
                     .arg(options.file)
                     .arg(player.interval())
                     .arg(outputName));
-    if (web) {
-        // On stderr, so that a unit's journal has it: the address with the key, and as a QR code.
-        const QString url = web->pageUrl();
-        status.error(QStringLiteral("Távvezérlés: %1\n%2").arg(url, QrCode(url.toUtf8()).text()));
-    }
     status.watch([&player] { return player.pattern().playingStep(); },
                  [&player] { return player.interval(); });
     const int code = QCoreApplication::exec();
