@@ -31,6 +31,24 @@ struct WebServer::Client {
 
 namespace {
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    default:
+        return "Bad Request";
+    }
+}
+#endif
+
+
 const QString EventsPath = QStringLiteral("/api/events");
 constexpr int MaxIncomingMessage = 1024;
 
@@ -270,23 +288,6 @@ namespace {
 WebServer::Reply json(int status, const QJsonObject& object) {
     return {status, "application/json", compact(object), {{"Cache-Control", "no-store"}}};
 }
-
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-QByteArray reasonPhrase(int status) {
-    switch (status) {
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 429:
-        return "Too Many Requests";
-    default:
-        return "Bad Request";
-    }
-}
-#endif
 
 WebServer::Reply failure(int status, const QString& message) {
     return json(status, QJsonObject{{QStringLiteral("error"), message}});
