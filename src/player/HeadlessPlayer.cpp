@@ -29,7 +29,7 @@ void HeadlessPlayer::start(const Effect& effect, std::optional<int> speedOverrid
 bool HeadlessPlayer::reload(const QString& path) {
     QString error;
     // A reload is asked for right after an edit, maybe while the file is still being written.
-    const std::optional<Effect> effect = readEffectFile(path, error, EffectReading::Complete);
+    const std::optional<Effect> effect = readEffectFile(path, error, m_readPause);
     if (!effect) {
         m_status.error(error + QStringLiteral("\nAz eddigi effekt fut tovább."));
         return false;

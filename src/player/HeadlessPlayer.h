@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EffectPattern.h"
+#include "PlayerFile.h"
 #include "WatchedPort.h"
 #include "output/Module1.h"
 #include "sequencer/PlaybackEngine.h"
@@ -30,9 +31,11 @@ public:
     // else the start value), then START.
     void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt);
     // Reads the file again. A good one takes over at the next tick, without restarting the
-    // timer or the step walk; its speed applies unless the speed was overridden. A bad or
-    // incomplete one (EffectReading::Complete) is reported and the old effect plays on.
+    // timer or the step walk; its speed applies unless the speed was overridden. It is read as at
+    // the start (readEffectFile); a bad one, or one that keeps changing, is reported and the old
+    // effect plays on.
     bool reload(const QString& path);
+    void setReadPause(ReadPause pause) { m_readPause = std::move(pause); }
     // No tick runs and nothing is written from now on; the outputs keep their last state.
     void stop();
     // The background retry of a failed output; the retry timer calls it.
@@ -55,6 +58,7 @@ private:
     QTimer m_retry;
     int m_barValue = Sequencer::StartInterval; // what the window's speed bar would hold
     std::optional<int> m_speedOverride;
+    ReadPause m_readPause;
     bool m_outputDown = false;
     quint64 m_goodWritesAtRetry = 0;
 };

@@ -202,13 +202,18 @@ void EffectCommandsTest::openAppliesTheWholeFile_data() {
     QTest::addColumn<int>("bar");
     QTest::addColumn<QString>("speed");
     QTest::addColumn<int>("interval");
+    QTest::addColumn<QByteArray>("before"); // bytes before step 1
 
-    QTest::newRow("new speed") << QByteArray("350") << 0 << 0 << 350 << "350" << 350;
-    QTest::newRow("speed the bar holds") << QByteArray("200") << 0 << 999 << 200 << "-" << 200;
-    QTest::newRow("speed the bar holds, set before") << QByteArray("420") << 420 << 13 << 420 << "420" << 420;
-    QTest::newRow("empty speed line") << QByteArray() << 300 << 0 << 300 << "300" << 300;
-    QTest::newRow("lowest speed") << QByteArray("2") << 0 << 0 << SpeedMin << "2" << 2;
-    QTest::newRow("highest speed") << QByteArray("800") << 0 << 0 << SpeedMax << "800" << 800;
+    QTest::newRow("new speed") << QByteArray("350") << 0 << 0 << 350 << "350" << 350 << QByteArray();
+    QTest::newRow("speed the bar holds")
+        << QByteArray("200") << 0 << 999 << 200 << "-" << 200 << QByteArray();
+    QTest::newRow("speed the bar holds, set before")
+        << QByteArray("420") << 420 << 13 << 420 << "420" << 420 << QByteArray();
+    QTest::newRow("empty speed line") << QByteArray() << 300 << 0 << 300 << "300" << 300 << QByteArray();
+    QTest::newRow("lowest speed") << QByteArray("2") << 0 << 0 << SpeedMin << "2" << 2 << QByteArray();
+    QTest::newRow("highest speed") << QByteArray("800") << 0 << 0 << SpeedMax << "800" << 800 << QByteArray();
+    QTest::newRow("UTF-8 byte-order mark")
+        << QByteArray("350") << 0 << 0 << 350 << "350" << 350 << QByteArray("\xEF\xBB\xBF");
 }
 
 void EffectCommandsTest::openAppliesTheWholeFile() {
@@ -218,12 +223,14 @@ void EffectCommandsTest::openAppliesTheWholeFile() {
     QFETCH(int, bar);
     QFETCH(QString, speed);
     QFETCH(int, interval);
+    QFETCH(QByteArray, before);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("árvíztűrő tükörfúrógép hosszú nevű effektje.eff"));
     const QByteArray enables = "xx0x" + QByteArray(17, '0') + "x";
-    QVERIFY(writeFile(path, fileWith({"x00000000000", "0x0000000000", "00x000000000", "xxxxxxxxxxxx"},
-                                     speedLine, enables)));
+    QVERIFY(
+        writeFile(path, before + fileWith({"x00000000000", "0x0000000000", "00x000000000", "xxxxxxxxxxxx"},
+                                          speedLine, enables)));
     Harness w;
     for (int step = 1; step <= StepCount; ++step) { // the file replaces every box, checked or not
         w.form.setEnableBox(step, 1);
@@ -271,6 +278,11 @@ void EffectCommandsTest::failedOpenChangesNothing_data() {
     QTest::newRow("speed 1") << "lassú.eff" << fileWith({}, "1", "x") << "nincs 2 és 800 között";
     QTest::newRow("speed 801") << "801.eff" << fileWith({}, "801", "x") << "nincs 2 és 800 között";
     QTest::newRow("oversized") << "nagy.eff" << valid + QByteArray(MaxEffectFileSize, '\n') << "64 KiB";
+    QTest::newRow("UTF-16 with its mark")
+        << "unicode.eff"
+        << "\xFF\xFEx\0" + QByteArray(700, '\0') << "UTF-16 (little-endian) kódolású";
+    QTest::newRow("LF CR line ends") << "fordított.eff" << QByteArray(valid).replace("\r\n", "\n\r")
+                                     << "1. sor: LF CR";
 }
 
 void EffectCommandsTest::failedOpenChangesNothing() {

@@ -156,6 +156,9 @@ void PlayerTest::badFileWritesNothing_data() {
     QTest::newRow("missing") << QByteArray() << QStringLiteral("A fájl nem létezik.");
     QTest::newRow("too few lines") << QByteArray("x00\r\n") << QStringLiteral("2. sor: hiányzik");
     QTest::newRow("speed out of range") << effectFile({1}, "900") << QStringLiteral("23. sor");
+    QTest::newRow("LF CR line ends") << effectFile({1}, "100").replace("\r\n", "\n\r")
+                                     << QStringLiteral("1. sor: LF CR");
+    QTest::newRow("UTF-16") << QByteArray("\xFE\xFF\0x\0\r\0\n") << QStringLiteral("UTF-16 (big-endian)");
 }
 
 void PlayerTest::badFileWritesNothing() {
@@ -214,6 +217,7 @@ void PlayerTest::signalStopsAndWritesNothingMore() {
 
 void PlayerTest::reload_data() {
     QTest::addColumn<QByteArray>("newFile");
+    QTest::addColumn<QByteArray>("writtenMeanwhile"); // appended while the player reads; "…": always more
     QTest::addColumn<QList<int>>("stepsAfter");
     QTest::addColumn<int>("intervalAfter");
     QTest::addColumn<bool>("accepted");
@@ -221,24 +225,36 @@ void PlayerTest::reload_data() {
 
     const QString bad = QStringLiteral("Hibás effektfájl");
     const QByteArray good = effectFile({7, 9}, "100");
-    QTest::newRow("good file, same speed") << good << QList<int>{7, 9, 0, 7} << 100 << true << QString();
+    const QByteArray none;
+    const QList<int> next{7, 9, 0, 7};
+    QTest::newRow("good file, same speed") << good << none << next << 100 << true << QString();
     QTest::newRow("good file, new speed")
-        << effectFile({7, 9}, "300") << QList<int>{7, 9, 0, 7} << 300 << true << QString();
+        << effectFile({7, 9}, "300") << none << next << 300 << true << QString();
     QTest::newRow("good file, no speed")
-        << effectFile({7, 9}, "") << QList<int>{7, 9, 0, 7} << 100 << true << QString();
+        << effectFile({7, 9}, "") << none << next << 100 << true << QString();
     const QList<int> old{7, 0, 3, 7};
-    QTest::newRow("bad file") << QByteArray("garbage") << old << 100 << false << bad;
-    // Caught while being rewritten (cat > show.eff): whatever part has reached the disk.
-    QTest::newRow("cut short (head -c 320)") << good.left(320) << old << 100 << false << bad;
-    QTest::newRow("last line without its end") << good.chopped(2) << old << 100 << false << bad;
-    QTest::newRow("short enable line") << good.left(good.size() - 12) + "\r\n" << old << 100 << false << bad;
+    QTest::newRow("bad file") << QByteArray("garbage") << none << old << 100 << false << bad;
+    // A file the start would play plays at a reload too.
+    QTest::newRow("last line without its end") << good.chopped(2) << none << next << 100 << true << QString();
+    QTest::newRow("short enable line") << good.left(good.size() - 12) + "\r\n"
+                                       << none << next << 100 << true << QString();
+    QTest::newRow("UTF-8 byte-order mark")
+        << "\xEF\xBB\xBF" + good << none << next << 100 << true << QString();
+    QTest::newRow("LF CR line ends") << QByteArray(good).replace("\r\n", "\n\r") << none << old << 100
+                                     << false << bad;
+    // Caught while being rewritten (cat new.eff > show.eff): the rest arrives while it is read.
+    QTest::newRow("cut short (head -c 320), then finished")
+        << good.left(320) << good.mid(320) << next << 100 << true << QString();
+    QTest::newRow("still being written") << good.left(320) << QByteArray("…") << old << 100 << false
+                                         << QStringLiteral("Nem sikerült beolvasni");
     // Swapped for a pipe: refused at once, not waited on.
-    QTest::newRow("a FIFO") << QByteArray("FIFO") << old << 100 << false
+    QTest::newRow("a FIFO") << QByteArray("FIFO") << none << old << 100 << false
                             << QStringLiteral("Nem sikerült megnyitni");
 }
 
 void PlayerTest::reload() {
     QFETCH(QByteArray, newFile);
+    QFETCH(QByteArray, writtenMeanwhile);
     QFETCH(QList<int>, stepsAfter);
     QFETCH(int, intervalAfter);
     QFETCH(bool, accepted);
@@ -254,6 +270,13 @@ void PlayerTest::reload() {
         QVERIFY(QFile::remove(rig.path) && mkfifo(QFile::encodeName(rig.path).constData(), 0600) == 0);
     else
         rig.write(newFile);
+    int pauses = 0;
+    player.setReadPause([&] {
+        QFile file(rig.path);
+        if ((pauses++ == 0 || writtenMeanwhile == "…") && !writtenMeanwhile.isEmpty() &&
+            file.open(QIODevice::Append))
+            file.write(writtenMeanwhile == "…" ? QByteArray("0") : writtenMeanwhile);
+    });
     QCOMPARE(player.reload(rig.path), accepted);
     QCOMPARE(int(player.sequencer().currentStep), 6);
     QCOMPARE(player.interval(), intervalAfter);
@@ -265,7 +288,7 @@ void PlayerTest::reload() {
     QCOMPARE(rig.port.writes, played(stepsAfter));
     const QString err = QString::fromUtf8(rig.err.data());
     if (accepted) {
-        QVERIFY(err.isEmpty());
+        QVERIFY2(err.isEmpty(), qPrintable(err));
         QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("Újraolvasva:")));
     } else {
         QVERIFY2(err.startsWith(refusal), qPrintable(err));
