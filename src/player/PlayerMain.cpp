@@ -3,6 +3,7 @@
 #include "HeadlessPlayer.h"
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
+#include "ServiceNotifier.h"
 #include "SignalWatcher.h"
 
 #include <QCoreApplication>
@@ -34,18 +35,26 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
                                     "kilép, és a fájlt nem olvassa újra."));
     }
     HeadlessPlayer player(port, status, EngineThreading::Thread);
-    QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player] {
+    ServiceNotifier service;
+    const QString playing = QStringLiteral("Lejátszás: „%1”, kimenet: %2").arg(options.file, outputName);
+    QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player, &service] {
+        service.stopping();
         player.stop();
         QCoreApplication::exit(0);
     });
-    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player,
-                     [&player, &options] { player.reload(options.file); });
+    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player, [&] {
+        service.reloading();
+        player.reload(options.file);
+        service.ready(playing);
+    });
 
     player.start(*effect, options.speed);
     status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
                     .arg(options.file)
                     .arg(player.interval())
                     .arg(outputName));
+    // Signals are read from here on; a reload asked for earlier has waited for this.
+    service.ready(playing);
     status.watch([&player] { return player.pattern().playingStep(); },
                  [&player] { return player.interval(); });
     const int code = QCoreApplication::exec();

@@ -11,12 +11,17 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,6 +114,10 @@ private slots:
     void realProgramWithoutDisplay_data();
     void realProgramWithoutDisplay();
     void realProgramPlaysToDmx();
+    void earlySignalNeverEndsTheShow_data();
+    void earlySignalNeverEndsTheShow();
+    void tellsSystemdWhenReady();
+    void launcherRunsNoRelativePath();
 };
 
 void PlayerTest::playsLikeTheWindow_data() {
@@ -437,6 +446,159 @@ void PlayerTest::realProgramPlaysToDmx() {
     QCOMPARE(ktr.exitCode(), 0);
     // This olad has no device at all: the frames above went nowhere, and the player said so.
     QCOMPARE(QString::fromLocal8Bit(ktr.readAllStandardError()).count(QStringLiteral("2. univerzum")), 1);
+}
+
+namespace {
+
+QProcessEnvironment withoutDisplay() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
+// Whether SIGHUP is blocked in process pid, and whether it runs the player program yet.
+bool blocksHangup(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigBlk:"))
+            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ULL << (SIGHUP - 1));
+    }
+    return false;
+}
+
+bool runsPlayer(qint64 pid) {
+    return QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)).endsWith(QLatin1String("/ktr-play"));
+}
+
+} // namespace
+
+void PlayerTest::earlySignalNeverEndsTheShow_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("afterwards"); // what the player says once it reads the signal
+    QTest::newRow("SIGHUP") << int(SIGHUP) << QStringLiteral("Újraolvasva:");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QStringLiteral("Lejátszás vége.");
+    QTest::newRow("SIGINT") << int(SIGINT) << QStringLiteral("Lejátszás vége.");
+}
+
+// "systemctl reload" right after the start: the signal comes while the window program hands
+// over to the player, long before the player watches its signals. It is sent the moment the
+// launcher has blocked it, or else as soon as the player program runs, and again until the
+// player is up.
+void PlayerTest::earlySignalNeverEndsTheShow() {
+    QFETCH(int, signal);
+    QFETCH(QString, afterwards);
+    SKIP_WITHOUT_CHILD_PROCESSES();
+
+    Rig rig;
+    rig.write(effectFile({1, 2, 3}, "20"));
+    QProcess ktr;
+    ktr.setProcessEnvironment(withoutDisplay());
+    // As systemd or a shell starts it: nothing blocked (this test program blocks them all).
+    ktr.setChildProcessModifier([] { SignalWatcher::unblockPlayerSignals(); });
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), rig.path, QStringLiteral("--output"), QStringLiteral("screen")});
+    QVERIFY(ktr.waitForStarted());
+    const qint64 pid = ktr.processId();
+    // A tight look at /proc rather than a QTRY wait: its 50 ms steps would miss the moment.
+    while (ktr.state() == QProcess::Running && !blocksHangup(pid) && !runsPlayer(pid))
+        QThread::usleep(200);
+    QByteArray out;
+    int sent = 0;
+    while (ktr.state() == QProcess::Running && !out.contains("Lejátszás:")) {
+        if (sent++ < 50)
+            ::kill(pid_t(pid), signal);
+        ktr.waitForReadyRead(2);
+        out += ktr.readAllStandardOutput();
+    }
+    QVERIFY2(ktr.state() == QProcess::Running || ktr.exitStatus() == QProcess::NormalExit,
+             qPrintable(QStringLiteral("ended by signal %1").arg(ktr.exitCode())));
+    if (signal == SIGHUP) {
+        while (ktr.state() == QProcess::Running && !out.contains("Újraolvasva:") &&
+               ktr.waitForReadyRead(10000))
+            out += ktr.readAllStandardOutput();
+        ktr.terminate();
+    }
+    QVERIFY(ktr.waitForFinished(10000));
+    out += ktr.readAllStandardOutput();
+    QCOMPARE(ktr.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ktr.exitCode(), 0);
+    QVERIFY2(QString::fromUtf8(out).contains(afterwards), out.constData());
+}
+
+// Type=notify: READY=1 once the signals are watched, RELOADING=1 and READY=1 around a reload,
+// STOPPING=1 at the end, sent by the process systemd started (NotifyAccess=main).
+void PlayerTest::tellsSystemdWhenReady() {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    Rig rig;
+    rig.write(effectFile({1, 2, 3}, "20"));
+    const QByteArray socketPath = QFile::encodeName(rig.dir.filePath(QStringLiteral("notify")));
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    const auto closing = qScopeGuard([fd] { ::close(fd); });
+    QStringList messages;
+    // The messages received so far (QTRY evaluates its condition once more after it holds).
+    const auto received = [&] {
+        char buffer[512];
+        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            messages << QString::fromUtf8(buffer, n);
+        return messages.size();
+    };
+
+    QProcess ktr;
+    QProcessEnvironment environment = withoutDisplay();
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), QFile::decodeName(socketPath));
+    ktr.setProcessEnvironment(environment);
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), rig.path, QStringLiteral("--output"), QStringLiteral("screen")});
+    QVERIFY(ktr.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(received() >= 1, 10000);
+    QVERIFY2(messages.first().startsWith(QStringLiteral("READY=1\nSTATUS=Lejátszás: „%1”").arg(rig.path)),
+             qPrintable(messages.first()));
+    ::kill(pid_t(ktr.processId()), SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT(received() >= 3, 10000);
+    QVERIFY2(messages[1].startsWith(QStringLiteral("RELOADING=1\nMONOTONIC_USEC=")), qPrintable(messages[1]));
+    QVERIFY(messages[2].startsWith(QStringLiteral("READY=1\n")));
+    ktr.terminate();
+    QVERIFY(ktr.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(received() >= 4, 10000);
+    QCOMPARE(messages[3], QStringLiteral("STOPPING=1"));
+    QCOMPARE(ktr.exitCode(), 0);
+}
+
+// Without /proc the launcher cannot find its own folder; it must not fall back on the current
+// folder, where anyone may have left a "ktr-play".
+void PlayerTest::launcherRunsNoRelativePath() {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    Rig rig;
+    rig.write(effectFile({1}, "20"));
+    const QString marker = rig.dir.filePath(QStringLiteral("ran"));
+    const QByteArray impostor = "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n";
+    QVERIFY(QDir(rig.dir.path()).mkpath(QStringLiteral("bin")) &&
+            QDir(rig.dir.path()).mkpath(QStringLiteral("libexec/ktr")));
+    for (const char* name : {"bin/ktr-play", "libexec/ktr/ktr-play", "ktr-play"}) {
+        QFile file(rig.dir.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(impostor) == impostor.size());
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    }
+    QProcess ktr;
+    ktr.setProcessEnvironment(withoutDisplay());
+    ktr.setWorkingDirectory(rig.dir.filePath(QStringLiteral("bin")));
+    // A mount namespace of its own whose /proc is an empty tmpfs (root or user namespaces).
+    ktr.start(QStringLiteral("unshare"),
+              {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+               QStringLiteral("mount -t tmpfs none /proc || exit 99; exec \"$0\" --play show.eff"),
+               QStringLiteral(KTR_BINARY)});
+    QVERIFY(ktr.waitForStarted());
+    QVERIFY(ktr.waitForFinished(10000));
+    if (ktr.exitCode() == 99 || (ktr.exitCode() == 1 && ktr.readAllStandardError().contains("unshare")))
+        QSKIP("no mount namespace of our own here");
+    QVERIFY(!QFile::exists(marker));
 }
 
 QTEST_GUILESS_MAIN(PlayerTest)
