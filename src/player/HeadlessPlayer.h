@@ -15,8 +15,9 @@
 class PlayerStatus;
 
 // Plays one effect without a window: the window's sequencer with the effect in place of the
-// check boxes, started exactly as the window starts after the file was opened. Output failures
-// are reported once, and a failed output is retried in the background about once a second.
+// check boxes, started exactly as the window starts after the file was opened. An output failure
+// is reported once (a different one again), a failed output is retried in the background about
+// once a second, and an output that works again is reported as such.
 class HeadlessPlayer : public QObject {
     Q_OBJECT
 public:
@@ -60,5 +61,6 @@ private:
     std::optional<int> m_speedOverride;
     ReadPause m_readPause;
     bool m_outputDown = false;
+    QString m_reportedFailure; // the failure last told, while the output is down
     quint64 m_goodWritesAtRetry = 0;
 };
