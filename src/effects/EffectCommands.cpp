@@ -39,10 +39,12 @@ bool EffectCommands::readAndUse(const QString& path) {
     // be the one a later Save writes over.
     // Stamped before it is read: a change while reading shows as a change at the next Save.
     const std::optional<FileStamp> stamp = FileStamp::of(path);
+    const PathTarget target = PathTarget::of(path);
     if (!readEffect(path, QStringLiteral("Megnyitás")))
         return false;
     makeCurrent(path, QString());
     m_diskStamp = stamp;
+    m_diskTarget = target;
     return true;
 }
 
@@ -56,6 +58,14 @@ bool EffectCommands::openExample(const QString& path) {
 bool EffectCommands::save() {
     if (m_module.effectPath.isEmpty())
         return saveAs();
+    // A link swapped in since Open is refused outright: answering the question below as root
+    // would replace whatever file it names.
+    const QString redirected = PathTarget::redirection(m_module.effectPath, m_diskTarget);
+    if (!redirected.isEmpty()) {
+        emit failed(QStringLiteral("Nem sikerült menteni: „%1”\n%2")
+                        .arg(QDir::toNativeSeparators(m_module.effectPath), redirected));
+        return false;
+    }
     if (changedOnDisk(m_module.effectPath) && !m_question->overwriteChanged(m_module.effectPath))
         return false;
     if (!writeEffectFile(m_module.effectPath))
@@ -70,7 +80,9 @@ bool EffectCommands::saveAs() {
         return false;
     // The current file is the one actually written, so that a later Save goes to the same file.
     const QString fileName = saveAsFileName(*chosen);
-    if (QFileInfo::exists(fileName) && !m_chooser->confirmReplace(fileName))
+    // A link to no file is replaced like a file: the save would create what it names.
+    const QFileInfo chosenFile(fileName);
+    if ((chosenFile.exists() || chosenFile.isSymLink()) && !m_chooser->confirmReplace(fileName))
         return false;
     if (!writeEffectFile(fileName))
         return false;
@@ -170,6 +182,7 @@ bool EffectCommands::writeEffectFile(const QString& path) {
         return false;
     }
     m_diskStamp = result.stamp;
+    m_diskTarget = PathTarget::of(path);
     return true;
 }
 
