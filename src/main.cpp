@@ -1,8 +1,10 @@
 #include "output/OutputRouter.h"
 #include "player/PlayerOptions.h"
 #include "player/SignalWatcher.h"
+#include "sequencer/RealtimePriority.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
+#include "ui/Rtkit.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -94,6 +96,8 @@ int main(int argc, char* argv[]) {
     if (qtTexts.load(QStringLiteral("qtbase_hu"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
 
+    // The playback thread of a desktop session gets real-time priority through rtkit.
+    RealtimePriority::setRtkit(&Rtkit::makeThreadRealtime);
     OutputRouter port(output);
     Form1 window(port, EngineThreading::Thread);
     window.show();
