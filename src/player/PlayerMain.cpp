@@ -5,6 +5,7 @@
 #include "PlayerStatus.h"
 #include "ServiceNotifier.h"
 #include "SignalWatcher.h"
+#include "output/Port.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -68,6 +69,8 @@ int runPlayer(int argc, char* argv[]) {
     SignalWatcher::blockPlayerSignals();
     // A closed stdout (a pipe whose reader went away) must not end the show.
     std::signal(SIGPIPE, SIG_IGN);
+    // The outputs' remedies point to the command line, not to the window's menus.
+    OutputFailure::windowAvailable = false;
     QCoreApplication app(argc, argv);
     QFile out;
     QFile err;
