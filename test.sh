@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 build=build
-options=(-DCMAKE_BUILD_TYPE=Debug)
+options=(-DCMAKE_BUILD_TYPE=Debug -DKTR_BUILD_BENCH=ON)
 case "${KTR_SANITIZE:-0}" in
   1)
     build=build-asan

@@ -257,17 +257,17 @@ std::vector<qint64> play(Form1& window, TimestampPort& port, int intervalMs, int
 void tickCost(Form1& window) {
     std::vector<double> costs;
     costs.reserve(5000);
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     for (int i = 0; i < 5000; ++i) {
         const qint64 start = nowNs();
-        window.sequencer().tick();
+        window.engine().tickNow();
         costs.push_back((nowNs() - start) / 1e3);
         QCoreApplication::processEvents(); // let the highlight repaint between ticks, as in real use
     }
     std::printf("tick handler (highlight, encode, port, monitor): p50 %.1f us  p99 %.1f us  max %.1f us\n",
                 percentile(costs, 0.5), percentile(costs, 0.99),
                 *std::max_element(costs.begin(), costs.end()));
-    window.sequencer().timer().start();
+    window.engine().resumeTimer();
 }
 
 // Each tool, undo and redo many times on the real window: the call alone (boxes set, undo step
@@ -563,15 +563,15 @@ void engineRows(double scale) {
 Effect benchEffect() {
     Effect effect;
     for (int step = 1; step <= StepCount; ++step) {
-        effect.enables[step - 1] = true;
+        effect.grid.setEnabled(step, true);
         for (int channel = 1; channel <= ChannelCount; ++channel)
-            effect.channels[step - 1][channel - 1] = ((step * 7 + channel * 3) % 5) < 2;
+            effect.grid.setChannel(step, channel, ((step * 7 + channel * 3) % 5) < 2);
     }
     return effect;
 }
 
 std::vector<qint64> playHeadless(HeadlessPlayer& player, TimestampPort& port, int intervalMs, int ticks) {
-    player.sequencer().speedChanged(intervalMs);
+    player.engine().speedChanged(intervalMs);
     return record(port, ticks);
 }
 
@@ -674,10 +674,10 @@ int playerBench(int argc, char* argv[], double mainEntryMs, double scale) {
         std::fflush(stdout);
     }
     std::vector<double> costs;
-    player.sequencer().timer().stop();
+    player.engine().pauseTimer();
     for (int i = 0; i < 5000; ++i) {
         const qint64 start = nowNs();
-        player.sequencer().tick();
+        player.engine().tickNow();
         costs.push_back((nowNs() - start) / 1e3);
     }
     std::printf("player tick (encode, port, monitor line): p50 %.1f us  p99 %.1f us  max %.1f us\n",
@@ -728,7 +728,7 @@ int dmxBench() {
     Form1 window(port);
     window.show();
     setupPattern(window);
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     auto reader = std::make_unique<OlaFrameReader>();
     if (!reader->open(olad.port(), 1)) {
         std::printf("dmx: could not read back from olad\n");
@@ -742,7 +742,7 @@ int dmxBench() {
     for (int i = 0; i < 1000; ++i) {
         const std::size_t before = reader->frames().size();
         const auto start = Clock::now();
-        window.sequencer().tick();
+        window.engine().tickNow();
         const auto frames = reader->waitForFrames(before + 1, std::chrono::seconds(2));
         if (frames.size() > before)
             latencies.push_back(

@@ -9,19 +9,6 @@
 
 namespace {
 
-class Boxes : public StepPattern {
-public:
-    explicit Boxes(const Effect& effect) : m_effect(effect) {}
-    int channelBox(int step, int channel) const override { return m_effect.channels[step - 1][channel - 1]; }
-    void setChannelBox(int, int, int) override {}
-    int enableBox(int step) const override { return m_effect.enables[step - 1]; }
-    void setEnableBox(int, int) override {}
-    void setHighlight(int, bool) override {}
-
-private:
-    const Effect& m_effect;
-};
-
 void check(bool condition) {
     if (!condition)
         std::abort();
@@ -39,17 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const Effect& effect = *result.effect;
     check(size <= size_t(MaxEffectFileSize));
-    if (effect.speed)
-        check(*effect.speed >= SpeedMin && *effect.speed <= SpeedMax);
+    if (effect.grid.speed())
+        check(*effect.grid.speed() >= SpeedMin && *effect.grid.speed() <= SpeedMax);
 
     Module1 module;
-    const QByteArray written = writeEffect(Boxes(effect), effect.speed, module);
+    const QByteArray written = writeEffect(effect.grid, module);
     check(module.rowPattern == QStringLiteral("000000000000"));
     const EffectParseResult again = parseEffect(written, QStringLiteral("again.eff"));
     check(again.effect.has_value());
-    check(again.effect->channels == effect.channels);
-    check(again.effect->enables == effect.enables);
-    check(again.effect->speed == effect.speed);
-    check(writeEffect(Boxes(*again.effect), again.effect->speed, module) == written);
+    check(again.effect->grid == effect.grid);
+    check(writeEffect(again.effect->grid, module) == written);
     return 0;
 }

@@ -26,13 +26,13 @@ struct OutputState {
 // The show as every client sees it.
 struct ShowState {
     bool running = false;
-    int step = 0;      // the step last played, 0 before the first of a START
-    int speed = 200;   // ms, as the speed bar holds it
-    QString file;      // the current effect file's path; empty: none
+    int step = 0;    // the step last played, 0 before the first of a START
+    int speed = 200; // ms, as the speed bar holds it
+    QString file;    // the current effect file's path; empty: none
     bool modified = false;
-    EffectGrid grid;   // the boxes now, with the speed the file would be saved with
+    EffectGrid grid; // the boxes now, with the speed the file would be saved with
     OutputState output;
-    QString note;      // what a client (a schedule) says about the show now; empty: nothing
+    QString note; // what a client (a schedule) says about the show now; empty: nothing
 };
 
 // The one door to a show. The window's handlers, the player, a web page and a schedule all steer
@@ -49,10 +49,10 @@ public:
     // What a save or an open from a client came to.
     enum class Outcome {
         Done,
-        Refused,       // bad request (a name with a path, a speed out of range…): nothing changed
-        NotFound,      // no such effect in the show's folder
-        Conflict,      // the file changed on disk, or unsaved changes would be lost: not forced
-        Failed,        // it was tried and failed (the disk): nothing changed
+        Refused,  // bad request (a name with a path, a speed out of range…): nothing changed
+        NotFound, // no such effect in the show's folder
+        Conflict, // the file changed on disk, or unsaved changes would be lost: not forced
+        Failed,   // it was tried and failed (the disk): nothing changed
     };
     struct Result {
         Outcome outcome = Outcome::Done;
@@ -97,6 +97,8 @@ public:
 
     // A client's word on the show (a schedule's "szünet"), part of the state until changed.
     void setNote(const QString& note);
+    // Where it plays, when the choice of output changes.
+    void setOutputName(const QString& name);
 
     // The owner tells it that boxes or the speed changed by hand (the window's clicks), so that
     // the playing thread, the unsaved mark and every client follow.
@@ -124,6 +126,7 @@ private:
     EditHistory* m_history = nullptr;
     int m_step = 0;
     QString m_failure;
+    bool m_outputOk = true;
     QString m_note;
     bool m_notifyPending = false;
 };

@@ -16,7 +16,7 @@ bool EditCommand::mergeWith(const EditCommand& next) {
     if (m_kind != Speed || next.m_kind != Speed)
         return false;
     m_after.barValue = next.m_after.barValue;
-    m_after.speed = next.m_after.speed;
+    m_after.grid.setSpeed(next.m_after.grid.speed());
     m_obsolete = m_before.sameSpeed(m_after);
     return true;
 }

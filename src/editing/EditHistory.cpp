@@ -1,15 +1,15 @@
 #include "EditHistory.h"
 
-#include "sequencer/Sequencer.h"
+#include "sequencer/PlaybackEngine.h"
 
 #include "sequencer/SpeedControl.h"
 
-EditHistory::EditHistory(StepPattern& boxes, SpeedControl& speedBar, Sequencer& sequencer, QObject* parent)
-    : QObject(parent), m_boxes(boxes), m_speedBar(speedBar), m_sequencer(sequencer),
-      m_lastBarValue(speedBar.value()), m_lastSpeed(sequencer.speed) {}
+EditHistory::EditHistory(StepPattern& boxes, SpeedControl& speedBar, PlaybackEngine& engine, QObject* parent)
+    : QObject(parent), m_boxes(boxes), m_speedBar(speedBar), m_engine(engine),
+      m_lastBarValue(speedBar.value()), m_lastSpeed(engine.storedSpeed()) {}
 
 EffectSnapshot EditHistory::capture() const {
-    return EffectSnapshot::capture(m_boxes, m_speedBar, m_sequencer);
+    return EffectSnapshot::capture(m_boxes, m_speedBar, m_engine);
 }
 
 void EditHistory::recordWholeEffect(const QString& text, const std::function<void()>& change) {
@@ -23,7 +23,7 @@ void EditHistory::recordWholeEffect(const QString& text, const std::function<voi
     m_recording = false;
     const EffectSnapshot after = capture();
     m_lastBarValue = after.barValue;
-    m_lastSpeed = after.speed;
+    m_lastSpeed = after.grid.speed();
     if (after != before)
         push(text, EditCommand::Other, before, after);
 }
@@ -34,9 +34,9 @@ void EditHistory::boxClicked(int step, int channel, bool checked) {
     const EffectSnapshot after = capture();
     EffectSnapshot before = after;
     if (channel == 0)
-        before.enables ^= 1u << (step - 1);
+        before.grid.setEnabled(step, !before.grid.enabled(step));
     else
-        before.rows[step - 1] ^= quint16(1u << (channel - 1));
+        before.grid.setChannel(step, channel, !before.grid.channel(step, channel));
     const QString text =
         channel == 0
             ? QStringLiteral("%1. lépés %2").arg(step).arg(checked ? "be" : "ki")
@@ -48,13 +48,13 @@ void EditHistory::speedBarChanged() {
     const int lastBar = m_lastBarValue;
     const std::optional<qint16> lastSpeed = m_lastSpeed;
     m_lastBarValue = m_speedBar.value();
-    m_lastSpeed = m_sequencer.speed;
+    m_lastSpeed = m_engine.storedSpeed();
     if (m_applying || m_recording)
         return;
     const EffectSnapshot after = capture();
     EffectSnapshot before = after;
     before.barValue = lastBar;
-    before.speed = lastSpeed;
+    before.grid.setSpeed(lastSpeed);
     if (before != after)
         push(QStringLiteral("Sebesség"), EditCommand::Speed, before, after);
 }
@@ -68,8 +68,8 @@ void EditHistory::push(const QString& text, EditCommand::Kind kind, const Effect
 
 void EditHistory::apply(const EffectSnapshot& from, const EffectSnapshot& to) {
     m_applying = true;
-    applySnapshotChange(from, to, m_boxes, m_speedBar, m_sequencer);
+    applySnapshotChange(from, to, m_boxes, m_speedBar, m_engine);
     m_applying = false;
     m_lastBarValue = m_speedBar.value();
-    m_lastSpeed = m_sequencer.speed;
+    m_lastSpeed = m_engine.storedSpeed();
 }

@@ -9,7 +9,7 @@
 #include <functional>
 
 class SpeedControl;
-class Sequencer;
+class PlaybackEngine;
 class StepPattern;
 
 // The undo history of the effect in the window. The boxes stay the only copy of the effect: each
@@ -19,7 +19,8 @@ class StepPattern;
 class EditHistory : public QObject {
     Q_OBJECT
 public:
-    EditHistory(StepPattern& boxes, SpeedControl& speedBar, Sequencer& sequencer, QObject* parent = nullptr);
+    EditHistory(StepPattern& boxes, SpeedControl& speedBar, PlaybackEngine& engine,
+                QObject* parent = nullptr);
 
     UndoStack& stack() { return m_stack; }
 
@@ -44,7 +45,7 @@ private:
 
     StepPattern& m_boxes;
     SpeedControl& m_speedBar;
-    Sequencer& m_sequencer;
+    PlaybackEngine& m_engine;
     UndoStack m_stack;
     bool m_applying = false;
     bool m_recording = false;

@@ -1,34 +1,23 @@
 #pragma once
 
-#include "output/StepPattern.h"
+#include "effects/EffectGrid.h"
 
-#include <QtGlobal>
-
-#include <array>
-#include <optional>
-
+class PlaybackEngine;
 class SpeedControl;
-class Sequencer;
 
-// Everything an effect file holds, taken from the window at one moment: which boxes are on (only
-// a value of 1 counts), the speed bar's value and the stored speed, which stays empty until the bar
-// first changes and is written as an empty speed line.
+// What undo keeps of the window at one moment: the boxes and the stored speed as a grid (only a
+// box of value 1 is on; the speed stays empty until the bar first changes and is written as an
+// empty speed line), and the speed bar's value.
 struct EffectSnapshot {
-    std::array<quint16, StepCount> rows{}; // bit c - 1 is channel c
-    quint32 enables = 0;                   // bit n - 1 is step n
+    EffectGrid grid;
     int barValue = 0;
-    std::optional<qint16> speed;
 
     static EffectSnapshot capture(const StepPattern& boxes, const SpeedControl& speedBar,
-                                  const Sequencer& sequencer);
+                                  const PlaybackEngine& engine);
 
-    bool channel(int step, int channel) const { return rows[step - 1] >> (channel - 1) & 1u; }
-    bool enable(int step) const { return enables >> (step - 1) & 1u; }
-    bool sameBoxes(const EffectSnapshot& other) const {
-        return rows == other.rows && enables == other.enables;
-    }
+    bool sameBoxes(const EffectSnapshot& other) const { return grid.sameBoxes(other.grid); }
     bool sameSpeed(const EffectSnapshot& other) const {
-        return barValue == other.barValue && speed == other.speed;
+        return barValue == other.barValue && grid.speed() == other.grid.speed();
     }
     bool operator==(const EffectSnapshot& other) const { return sameBoxes(other) && sameSpeed(other); }
     bool operator!=(const EffectSnapshot& other) const { return !(*this == other); }
@@ -38,4 +27,4 @@ struct EffectSnapshot {
 // and the speed when it differs: through the bar, so that its change handler runs as on a click.
 // Boxes that both snapshots agree on are left alone, so changes made outside them survive.
 void applySnapshotChange(const EffectSnapshot& from, const EffectSnapshot& to, StepPattern& boxes,
-                         SpeedControl& speedBar, Sequencer& sequencer);
+                         SpeedControl& speedBar, PlaybackEngine& engine);

@@ -4,91 +4,85 @@ namespace StepTools {
 
 namespace {
 
-bool isOn(int value) {
-    return value == 1;
+// Every tool works on a copy of the boxes and writes back only the boxes whose value changes.
+template <typename Change> void edit(StepPattern& boxes, Change change) {
+    const EffectGrid before = EffectGrid::fromBoxes(boxes);
+    EffectGrid after = before;
+    change(after);
+    after.writeChangesTo(before, boxes);
 }
 
-void setChannel(StepPattern& boxes, int step, int channel, bool on) {
-    if (isOn(boxes.channelBox(step, channel)) != on)
-        boxes.setChannelBox(step, channel, on ? 1 : 0);
+EffectGrid::Channels rotated(EffectGrid::Channels row, int left) {
+    const int right = ChannelCount - left;
+    return EffectGrid::Channels((row >> left | row << right) & EffectGrid::AllChannels);
 }
 
-void setEnable(StepPattern& boxes, int step, bool on) {
-    if (isOn(boxes.enableBox(step)) != on)
-        boxes.setEnableBox(step, on ? 1 : 0);
+void moveRow(EffectGrid& grid, int from, int to) {
+    grid.setChannels(to, grid.channels(from));
+    grid.setEnabled(to, grid.enabled(from));
 }
 
-// Copies row from (channels and enable box) onto row to.
-void moveRow(StepPattern& boxes, int from, int to) {
-    pasteStep(boxes, to, copyStep(boxes, from));
-    setEnable(boxes, to, isOn(boxes.enableBox(from)));
-}
-
-void clearRow(StepPattern& boxes, int step) {
-    setAllChannels(boxes, step, false);
-    setEnable(boxes, step, false);
+void clearRow(EffectGrid& grid, int step) {
+    grid.setChannels(step, 0);
+    grid.setEnabled(step, false);
 }
 
 } // namespace
 
 void setAllChannels(StepPattern& boxes, int step, bool on) {
-    for (int channel = 1; channel <= ChannelCount; ++channel)
-        setChannel(boxes, step, channel, on);
+    edit(boxes, [&](EffectGrid& grid) { grid.setChannels(step, on ? EffectGrid::AllChannels : 0); });
 }
 
 void invertStep(StepPattern& boxes, int step) {
-    for (int channel = 1; channel <= ChannelCount; ++channel)
-        setChannel(boxes, step, channel, !isOn(boxes.channelBox(step, channel)));
+    edit(boxes, [&](EffectGrid& grid) { grid.setChannels(step, ~grid.channels(step)); });
 }
 
 StepRow copyStep(const StepPattern& boxes, int step) {
-    StepRow row{};
-    for (int channel = 1; channel <= ChannelCount; ++channel)
-        row[channel - 1] = isOn(boxes.channelBox(step, channel));
-    return row;
+    return EffectGrid::fromBoxes(boxes).channels(step);
 }
 
 void pasteStep(StepPattern& boxes, int step, const StepRow& row) {
-    for (int channel = 1; channel <= ChannelCount; ++channel)
-        setChannel(boxes, step, channel, row[channel - 1]);
+    edit(boxes, [&](EffectGrid& grid) { grid.setChannels(step, row); });
 }
 
+// Channel 1 is bit 0: towards channel 1 is a shift to the lower bits.
 void shiftLeft(StepPattern& boxes, int step) {
-    const StepRow row = copyStep(boxes, step);
-    StepRow shifted{};
-    for (int i = 0; i < ChannelCount; ++i)
-        shifted[i] = row[(i + 1) % ChannelCount];
-    pasteStep(boxes, step, shifted);
+    edit(boxes, [&](EffectGrid& grid) { grid.setChannels(step, rotated(grid.channels(step), 1)); });
 }
 
 void shiftRight(StepPattern& boxes, int step) {
-    const StepRow row = copyStep(boxes, step);
-    StepRow shifted{};
-    for (int i = 0; i < ChannelCount; ++i)
-        shifted[(i + 1) % ChannelCount] = row[i];
-    pasteStep(boxes, step, shifted);
+    edit(boxes,
+         [&](EffectGrid& grid) { grid.setChannels(step, rotated(grid.channels(step), ChannelCount - 1)); });
 }
 
 void insertStep(StepPattern& boxes, int step) {
-    for (int to = StepCount; to > step; --to)
-        moveRow(boxes, to - 1, to);
-    clearRow(boxes, step);
+    edit(boxes, [&](EffectGrid& grid) {
+        for (int to = StepCount; to > step; --to)
+            moveRow(grid, to - 1, to);
+        clearRow(grid, step);
+    });
 }
 
 void deleteStep(StepPattern& boxes, int step) {
-    for (int to = step; to < StepCount; ++to)
-        moveRow(boxes, to + 1, to);
-    clearRow(boxes, StepCount);
+    edit(boxes, [&](EffectGrid& grid) {
+        for (int to = step; to < StepCount; ++to)
+            moveRow(grid, to + 1, to);
+        clearRow(grid, StepCount);
+    });
 }
 
 void setAllSteps(StepPattern& boxes, int channel, bool on) {
-    for (int step = 1; step <= StepCount; ++step)
-        setChannel(boxes, step, channel, on);
+    edit(boxes, [&](EffectGrid& grid) {
+        for (int step = 1; step <= StepCount; ++step)
+            grid.setChannel(step, channel, on);
+    });
 }
 
 void invertChannel(StepPattern& boxes, int channel) {
-    for (int step = 1; step <= StepCount; ++step)
-        setChannel(boxes, step, channel, !isOn(boxes.channelBox(step, channel)));
+    edit(boxes, [&](EffectGrid& grid) {
+        for (int step = 1; step <= StepCount; ++step)
+            grid.setChannel(step, channel, !grid.channel(step, channel));
+    });
 }
 
 } // namespace StepTools

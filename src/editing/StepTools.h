@@ -1,15 +1,13 @@
 #pragma once
 
-#include "output/StepPattern.h"
-
-#include <array>
+#include "effects/EffectGrid.h"
 
 // Edits of whole steps and whole channel columns, done box by box through StepPattern so that a
 // change made while playing is played at the next tick exactly as a click would be. Only boxes
 // whose value really changes are written. A box counts as on only when its value is 1.
 namespace StepTools {
 
-using StepRow = std::array<bool, ChannelCount>;
+using StepRow = EffectGrid::Channels;
 
 void setAllChannels(StepPattern& boxes, int step, bool on);
 void invertStep(StepPattern& boxes, int step);

@@ -6,6 +6,7 @@
 #include "UnsavedChanges.h"
 #include "editing/EditHistory.h"
 #include "output/Module1.h"
+#include "sequencer/PlaybackEngine.h"
 #include "sequencer/Sequencer.h"
 
 #include "sequencer/SpeedControl.h"
@@ -13,11 +14,11 @@
 #include <QFileInfo>
 
 EffectCommands::EffectCommands(CaptionSink showCaption, const QString& title, StepPattern& boxes,
-                               Module1& module, Sequencer& sequencer, SpeedControl& speedBar,
+                               Module1& module, PlaybackEngine& engine, SpeedControl& speedBar,
                                FileChooser& chooser, SaveQuestion& question, QObject* parent)
     : QObject(parent), m_showCaption(std::move(showCaption)), m_title(title), m_boxes(boxes),
-      m_module(module), m_sequencer(sequencer), m_speedBar(speedBar), m_chooser(&chooser),
-      m_question(&question), m_changes(new UnsavedChanges(boxes, speedBar, this)) {
+      m_module(module), m_engine(engine), m_speedBar(speedBar), m_chooser(&chooser), m_question(&question),
+      m_changes(new UnsavedChanges(boxes, speedBar, this)) {
     connect(m_changes, &UnsavedChanges::modifiedChanged, this, &EffectCommands::updateCaption);
 }
 
@@ -34,13 +35,70 @@ bool EffectCommands::openFile(const QString& path) {
     return mayDiscard() && readAndUse(path);
 }
 
-bool EffectCommands::readAndUse(const QString& path) {
+bool EffectCommands::openUnasked(const QString& path, QString* error) {
+    return readAndUse(path, error);
+}
+
+EffectCommands::SaveOutcome EffectCommands::saveUnasked(bool force, QString* error) {
+    const QString path = m_module.effectPath;
+    if (path.isEmpty()) {
+        *error = QStringLiteral("Nincs megnyitott effektfájl, amelybe menteni lehetne.");
+        return SaveOutcome::NoFile;
+    }
+    // Not even forced: a link swapped in would send the bytes to another file.
+    const QString redirected = PathTarget::redirection(path, m_diskTarget);
+    if (!redirected.isEmpty()) {
+        *error =
+            QStringLiteral("Nem sikerült menteni: „%1”\n%2").arg(QDir::toNativeSeparators(path), redirected);
+        return SaveOutcome::Failed;
+    }
+    if (!force && changedOnDisk(path)) {
+        *error = QStringLiteral("A(z) „%1” fájl megváltozott a lemezen, mióta a program beolvasta.")
+                     .arg(QDir::toNativeSeparators(path));
+        return SaveOutcome::ChangedOnDisk;
+    }
+    if (!writeEffectFile(path, error))
+        return SaveOutcome::Failed;
+    makeCurrent(path, QString());
+    return SaveOutcome::Saved;
+}
+
+void EffectCommands::useEffect(const Effect& effect, const QString& path,
+                               const std::optional<FileStamp>& stamp) {
+    recordAsOneStep(QStringLiteral("Megnyitás"),
+                    [&] { applyEffect(effect, m_boxes, m_speedBar, intervalSetter(), m_module); });
+    makeCurrent(path, QString());
+    m_diskStamp = stamp;
+    m_diskTarget = PathTarget::of(path);
+}
+
+std::function<void(int)> EffectCommands::intervalSetter() {
+    return [this](int milliseconds) { m_engine.setInterval(milliseconds); };
+}
+
+bool EffectCommands::isModified() const {
+    return m_changes->isModified();
+}
+
+QString EffectCommands::currentPath() const {
+    return m_module.effectPath;
+}
+
+bool EffectCommands::report(const QString& message, QString* error) {
+    if (error)
+        *error = message;
+    else
+        emit failed(message);
+    return false;
+}
+
+bool EffectCommands::readAndUse(const QString& path, QString* error) {
     // The path becomes current only once the file is in: a file that failed to open must not
     // be the one a later Save writes over.
     // Stamped before it is read: a change while reading shows as a change at the next Save.
     const std::optional<FileStamp> stamp = FileStamp::of(path);
     const PathTarget target = PathTarget::of(path);
-    if (!readEffect(path, QStringLiteral("Megnyitás")))
+    if (!readEffect(path, QStringLiteral("Megnyitás"), error))
         return false;
     makeCurrent(path, QString());
     m_diskStamp = stamp;
@@ -101,7 +159,7 @@ void EffectCommands::newEffect() {
         }
         // Through the bar's change handler, as a click would; the interval follows in any case.
         m_speedBar.setValue(Sequencer::StartInterval);
-        m_sequencer.timer().setInterval(m_speedBar.value());
+        m_engine.setInterval(m_speedBar.value());
     };
     recordAsOneStep(QStringLiteral("Új"), clear);
     makeCurrent(QString(), QString());
@@ -154,32 +212,26 @@ QString EffectCommands::saveAsFileName(const QString& chosen) {
     return chosen.endsWith(QLatin1String("eff"), Qt::CaseSensitive) ? chosen : chosen + QLatin1String(".eff");
 }
 
-bool EffectCommands::readEffect(const QString& path, const QString& undoText) {
+bool EffectCommands::readEffect(const QString& path, const QString& undoText, QString* error) {
     QByteArray bytes;
-    QString error;
-    if (!loadEffectBytes(path, bytes, error)) {
-        emit failed(error);
-        return false;
-    }
+    QString loadError;
+    if (!loadEffectBytes(path, bytes, loadError))
+        return report(loadError, error);
     const EffectParseResult parsed = parseEffect(bytes, path);
-    if (!parsed.effect) {
-        emit failed(parsed.error);
-        return false;
-    }
-    const auto apply = [&] {
-        applyEffect(*parsed.effect, m_boxes, m_speedBar, m_sequencer.timer(), m_module);
-    };
+    if (!parsed.effect)
+        return report(parsed.error, error);
+    const auto apply = [&] { applyEffect(*parsed.effect, m_boxes, m_speedBar, intervalSetter(), m_module); };
     recordAsOneStep(undoText, apply);
     return true;
 }
 
-bool EffectCommands::writeEffectFile(const QString& path) {
-    const QByteArray bytes = writeEffect(m_boxes, m_sequencer.speed, m_module);
+bool EffectCommands::writeEffectFile(const QString& path, QString* error) {
+    const QByteArray bytes = writeEffect(m_boxes, m_engine.storedSpeed(), m_module);
     const FileReplacer::Result result = m_replacer->write(path, bytes);
     if (!result.written) {
-        emit failed(QStringLiteral("Nem sikerült menteni: „%1”\n%2")
-                        .arg(QDir::toNativeSeparators(path), result.error));
-        return false;
+        return report(QStringLiteral("Nem sikerült menteni: „%1”\n%2")
+                          .arg(QDir::toNativeSeparators(path), result.error),
+                      error);
     }
     m_diskStamp = result.stamp;
     m_diskTarget = PathTarget::of(path);

@@ -9,12 +9,13 @@
 
 #include <functional>
 
+struct Effect;
 class EditHistory;
 class FileChooser;
 class SaveQuestion;
 class UnsavedChanges;
 class SpeedControl;
-class Sequencer;
+class PlaybackEngine;
 class StepPattern;
 struct Module1;
 
@@ -33,8 +34,8 @@ public:
     // title is the window's caption without a file; speedBar is VScroll1, whose change handler
     // stores the speed.
     EffectCommands(CaptionSink showCaption, const QString& title, StepPattern& boxes, Module1& module,
-                   Sequencer& sequencer, SpeedControl& speedBar, FileChooser& chooser, SaveQuestion& question,
-                   QObject* parent = nullptr);
+                   PlaybackEngine& engine, SpeedControl& speedBar, FileChooser& chooser,
+                   SaveQuestion& question, QObject* parent = nullptr);
 
     void setChooser(FileChooser& chooser) { m_chooser = &chooser; }
     // With a history, putting an opened effect into the window is one undo step.
@@ -54,6 +55,18 @@ public:
     // Opens path without a file box, after the question; for the command line and the recent
     // files. Returns whether the file is in.
     bool openFile(const QString& path);
+
+    // For clients that cannot be asked (a remote, the player): Open without the question, and Save
+    // to the current file that keeps a file changed on disk unless forced. With an error they
+    // return false and say why in error, and nothing has changed; failed() is not sent.
+    bool openUnasked(const QString& path, QString* error);
+    enum class SaveOutcome { Saved, NoFile, ChangedOnDisk, Failed };
+    SaveOutcome saveUnasked(bool force, QString* error);
+    bool isModified() const;
+    // Puts an effect read elsewhere (the player's start and reload) in as Open does, and makes path
+    // (empty: none) the current file as it was at stamp.
+    void useEffect(const Effect& effect, const QString& path, const std::optional<FileStamp>& stamp);
+    QString currentPath() const;
 
     // True when nothing unsaved would be lost: no changes, or the user saved them (and the save
     // succeeded) or chose to discard them. False leaves everything as it was.
@@ -76,18 +89,21 @@ signals:
     void fileUsed(const QString& path);
 
 private:
-    bool readAndUse(const QString& path);
+    bool readAndUse(const QString& path, QString* error = nullptr);
     void makeCurrent(const QString& path, const QString& exampleName);
     void recordAsOneStep(const QString& undoText, const std::function<void()>& change);
-    bool readEffect(const QString& path, const QString& undoText);
-    bool writeEffectFile(const QString& path);
+    bool readEffect(const QString& path, const QString& undoText, QString* error = nullptr);
+    bool writeEffectFile(const QString& path, QString* error = nullptr);
+    // Sends failed() for the user, or hands the message to a client that asked for it.
+    bool report(const QString& message, QString* error);
     bool changedOnDisk(const QString& path) const;
+    std::function<void(int)> intervalSetter();
 
     CaptionSink m_showCaption;
     QString m_title;
     StepPattern& m_boxes;
     Module1& m_module;
-    Sequencer& m_sequencer;
+    PlaybackEngine& m_engine;
     SpeedControl& m_speedBar;
     FileChooser* m_chooser;
     EditHistory* m_history = nullptr;

@@ -1,6 +1,5 @@
 #include "EffectFile.h"
 
-#include "sequencer/IntervalTimer.h"
 #include "sequencer/SpeedControl.h"
 #include <QByteArrayView>
 #include <QDir>
@@ -118,26 +117,26 @@ bool isWholeNumber(QByteArrayView text) {
 
 } // namespace
 
-QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Module1& module) {
+QByteArray writeEffect(const EffectGrid& grid, Module1& module) {
     QByteArray out;
     out.reserve(StepCount * (ChannelCount + 2) + 8 + StepCount + 2);
-    module.rowPattern = EmptyRow;
     for (int step = 1; step <= StepCount; ++step) {
-        for (int channel = 1; channel <= ChannelCount; ++channel) {
-            if (boxes.channelBox(step, channel) == 1)
-                module.rowPattern[channel - 1] = u'x';
-        }
+        module.rowPattern = EffectGrid::channelText(grid.channels(step));
         out += module.rowPattern.toLatin1() + "\r\n";
-        module.rowPattern = EmptyRow;
     }
-    if (speed)
-        out += QByteArray::number(*speed);
+    module.rowPattern = EmptyRow;
+    if (grid.speed())
+        out += QByteArray::number(*grid.speed());
     out += "\r\n";
-    module.enablePattern.clear();
-    for (int step = 1; step <= StepCount; ++step)
-        module.enablePattern += boxes.enableBox(step) == 1 ? u'x' : u'0';
+    module.enablePattern = grid.enableText();
     out += module.enablePattern.toLatin1() + "\r\n";
     return out;
+}
+
+QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Module1& module) {
+    EffectGrid grid = EffectGrid::fromBoxes(boxes);
+    grid.setSpeed(speed);
+    return writeEffect(grid, module);
 }
 
 EffectParseResult parseEffect(const QByteArray& file, const QString& fileName) {
@@ -178,7 +177,7 @@ EffectParseResult parseEffect(const QByteArray& file, const QString& fileName) {
     Effect effect;
     for (int step = 1; step <= StepCount; ++step) {
         for (int channel = 1; channel <= ChannelCount; ++channel)
-            effect.channels[step - 1][channel - 1] = isOn(lines[step - 1].text, channel - 1);
+            effect.grid.setChannel(step, channel, isOn(lines[step - 1].text, channel - 1));
     }
 
     const QByteArrayView speedText = trimmed(lines[SpeedLine - 1].text);
@@ -197,13 +196,13 @@ EffectParseResult parseEffect(const QByteArray& file, const QString& fileName) {
                                                 .arg(SpeedMin)
                                                 .arg(SpeedMax))};
         }
-        effect.speed = static_cast<qint16>(value);
+        effect.grid.setSpeed(static_cast<qint16>(value));
     }
 
     const QByteArrayView enables = lines[EnableLine - 1].text;
     effect.enableLine = QString::fromLatin1(enables);
     for (int step = 1; step <= StepCount; ++step)
-        effect.enables[step - 1] = isOn(enables, step - 1);
+        effect.grid.setEnabled(step, isOn(enables, step - 1));
     return {effect, QString()};
 }
 
@@ -258,18 +257,19 @@ bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error) {
     return true;
 }
 
-void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar, IntervalTimer& timer,
-                 Module1& module) {
+void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar,
+                 const std::function<void(int milliseconds)>& setInterval, Module1& module) {
+    const EffectGrid& grid = effect.grid;
     for (int step = 1; step <= StepCount; ++step) {
         for (int channel = 1; channel <= ChannelCount; ++channel)
-            boxes.setChannelBox(step, channel, effect.channels[step - 1][channel - 1] ? 1 : 0);
+            boxes.setChannelBox(step, channel, grid.channel(step, channel) ? 1 : 0);
     }
-    if (effect.speed) {
+    if (grid.speed()) {
         // The bar runs its change handler only for a new value; the interval follows it anyway.
-        speedBar.setValue(*effect.speed);
-        timer.setInterval(speedBar.value());
+        speedBar.setValue(*grid.speed());
+        setInterval(speedBar.value());
     }
     module.enablePattern = effect.enableLine;
     for (int step = 1; step <= StepCount; ++step)
-        boxes.setEnableBox(step, effect.enables[step - 1] ? 1 : 0);
+        boxes.setEnableBox(step, grid.enabled(step) ? 1 : 0);
 }

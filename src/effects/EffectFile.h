@@ -1,7 +1,7 @@
 #pragma once
 
+#include "EffectGrid.h"
 #include "output/Module1.h"
-#include "output/StepPattern.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,8 +10,9 @@
 #include <array>
 #include <optional>
 
+#include <functional>
+
 class SpeedControl;
-class IntervalTimer;
 
 // An effect file is 24 CR LF terminated single-byte lines: 22 step lines of 12 "x"/"0"
 // characters, the speed in milliseconds, and one line of 22 "x"/"0" step enables.
@@ -27,10 +28,8 @@ constexpr qint64 MaxEffectFileSize = 64 * 1024;
 
 // One effect as read from a file, checked but not yet applied to the window.
 struct Effect {
-    std::array<std::array<bool, ChannelCount>, StepCount> channels{};
-    std::array<bool, StepCount> enables{};
-    std::optional<qint16> speed; // no value when the speed line is empty
-    QString enableLine;          // line 24 exactly as read, for enablePattern
+    EffectGrid grid;    // its speed has no value when the speed line is empty
+    QString enableLine; // line 24 exactly as read, for enablePattern
 };
 
 struct EffectParseResult {
@@ -38,8 +37,10 @@ struct EffectParseResult {
     QString error;                // Hungarian, names the file and the line at fault
 };
 
-// The whole file as bytes, built from the boxes as they are now. An empty speed gives an empty
-// speed line. Uses rowPattern and enablePattern of module as its working texts.
+// The whole file as bytes. An empty speed gives an empty speed line. Uses rowPattern and
+// enablePattern of module as its working texts.
+QByteArray writeEffect(const EffectGrid& grid, Module1& module);
+// The same for the boxes as they are now (only a box of value 1 is on) and the stored speed.
 QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Module1& module);
 
 // Checks the whole file and touches nothing; fileName only goes into the error text. Stored files
@@ -55,7 +56,8 @@ EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName);
 bool loadEffectBytes(const QString& path, QByteArray& bytes, QString& error);
 
 // Puts a checked effect into the window: every channel box, the speed bar (whose change handler
-// stores the speed when the value really changes) and then the timer interval, and every
-// enable box. Without a speed in the file the bar, the speed and the interval stay as they are.
-void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar, IntervalTimer& timer,
-                 Module1& module);
+// stores the speed when the value really changes) and then Timer1's interval through setInterval,
+// and every enable box. Without a speed in the file the bar, the speed and the interval stay as
+// they are.
+void applyEffect(const Effect& effect, StepPattern& boxes, SpeedControl& speedBar,
+                 const std::function<void(int milliseconds)>& setInterval, Module1& module);

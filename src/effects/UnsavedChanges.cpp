@@ -1,14 +1,14 @@
 #include "UnsavedChanges.h"
 
-#include "output/StepPattern.h"
-
 #include "sequencer/SpeedControl.h"
 
 UnsavedChanges::UnsavedChanges(const StepPattern& boxes, const SpeedControl& speedBar, QObject* parent)
-    : QObject(parent), m_boxes(boxes), m_speedBar(speedBar), m_clean(snapshot()) {}
+    : QObject(parent), m_boxes(boxes), m_speedBar(speedBar), m_clean(EffectGrid::fromBoxes(boxes)),
+      m_cleanBar(speedBar.value()) {}
 
 void UnsavedChanges::markClean() {
-    m_clean = snapshot();
+    m_clean = EffectGrid::fromBoxes(m_boxes);
+    m_cleanBar = m_speedBar.value();
     recheck();
 }
 
@@ -21,28 +21,7 @@ void UnsavedChanges::recheck() {
 }
 
 // Runs after every single box an Open or a tool sets, so it reads the boxes against the clean
-// state in place and stops at the first difference instead of building a snapshot each time.
+// state in place and stops at the first difference instead of building a grid each time.
 bool UnsavedChanges::differsFromClean() const {
-    qsizetype i = 0;
-    for (int step = 1; step <= StepCount; ++step) {
-        for (int channel = 1; channel <= ChannelCount; ++channel) {
-            if (boxByte(m_boxes.channelBox(step, channel)) != m_clean[i++])
-                return true;
-        }
-        if (boxByte(m_boxes.enableBox(step)) != m_clean[i++])
-            return true;
-    }
-    return m_clean.mid(i) != QByteArray::number(m_speedBar.value());
-}
-
-// One byte per box as the file counts it (only 1 is on), then the speed.
-QByteArray UnsavedChanges::snapshot() const {
-    QByteArray state;
-    state.reserve(StepCount * (ChannelCount + 1) + 4);
-    for (int step = 1; step <= StepCount; ++step) {
-        for (int channel = 1; channel <= ChannelCount; ++channel)
-            state += boxByte(m_boxes.channelBox(step, channel));
-        state += boxByte(m_boxes.enableBox(step));
-    }
-    return state + QByteArray::number(m_speedBar.value());
+    return m_speedBar.value() != m_cleanBar || !m_clean.sameBoxesAs(m_boxes);
 }

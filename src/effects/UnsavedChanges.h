@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include "EffectGrid.h"
+
 #include <QObject>
 
 class SpeedControl;
@@ -26,12 +27,11 @@ signals:
     void modifiedChanged(bool modified);
 
 private:
-    static char boxByte(int value) { return value == 1 ? 'x' : '0'; }
-    QByteArray snapshot() const;
     bool differsFromClean() const;
 
     const StepPattern& m_boxes;
     const SpeedControl& m_speedBar;
-    QByteArray m_clean;
+    EffectGrid m_clean; // the boxes as last opened or saved (only a box of value 1 is on)
+    int m_cleanBar = 0;
     bool m_modified = false;
 };

@@ -81,6 +81,9 @@ void OutputRouter::starting() {
     m_backend->retry();
 }
 
+// Asked from the playing thread at a failure and from the window's; START swaps the backend under
+// the same lock on the playing thread and the closer destroys the one it leaves.
 bool OutputRouter::latchesFailures() const {
+    std::lock_guard<std::mutex> guard(m_lock);
     return m_backend->latchesFailures();
 }

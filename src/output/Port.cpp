@@ -1,6 +1,7 @@
 #include "Port.h"
 
 #include "Module1.h"
+#include "effects/EffectGrid.h"
 
 bool writePorts(Module1& module, Port& port) {
     module.dataByte = module.dataValue;
@@ -64,10 +65,9 @@ QString refusedAddressMessage(int address) {
 }
 
 std::array<bool, 12> highPins(quint8 data, quint8 control) {
-    constexpr quint8 InvertedControlBits = 0x0B; // C3, C1, C0 are inverted on the connector
-    const quint8 controlHigh = control ^ InvertedControlBits;
+    const EffectGrid::Channels channels = channelsOfRegisters(data, control);
     std::array<bool, 12> high{};
     for (int k = 0; k < 12; ++k)
-        high[k] = k < 8 ? (data >> (7 - k)) & 1 : (controlHigh >> (11 - k)) & 1;
+        high[k] = channels >> k & 1u;
     return high;
 }

@@ -39,8 +39,9 @@ struct OutputFailure {
 // The one place where the program touches hardware.
 //
 // Contract:
-// - writePorts() is the only caller: two writes per played step and per START, always the data
-//   register (888) first, then the control register (890). No other address is ever accepted.
+// - Writes come in pairs, the data register (888) first, then the control register (890): from
+//   writePorts() for every played step and START, and from decorators passing them on (the router,
+//   the player's watch). No other address is ever accepted.
 // - A backend opens its device lazily, at the first write, so start-up and editing never need a
 //   port. It keeps the device open until it is destroyed, and writes nothing when destroyed: the
 //   outputs keep the last values.
@@ -102,7 +103,6 @@ bool writePorts(Module1& module, Port& port);
 
 QString refusedAddressMessage(int address);
 
-// Which of the twelve connector pins a pair of register bytes drives high, channel 1 first: the
-// data bits D7..D0, then C3..C0 with the inverted C3, C1 and C0 undone. Outputs that mirror the
-// pins (DMX, GPIO) start from this.
+// Which of the twelve connector pins a pair of register bytes drives high, channel 1 first
+// (channelsOfRegisters() as an array). Outputs that mirror the pins (DMX, GPIO) start from this.
 std::array<bool, 12> highPins(quint8 data, quint8 control);

@@ -1,28 +1,26 @@
 #pragma once
 
-#include "effects/EffectFile.h"
+#include "effects/EffectGrid.h"
 #include "output/StepPattern.h"
 
-// The boxes of the headless player: a parsed effect instead of the window's check boxes. The
-// whole effect is swapped between two ticks, so a tick sees either the old one or the new one.
+// The boxes of the headless player: a grid instead of the window's check boxes. The playing
+// thread gets a copy of it as it gets one of the window's boxes.
 class EffectPattern : public StepPattern {
 public:
-    EffectPattern() = default;
-    explicit EffectPattern(const Effect& effect) : m_effect(effect) {}
+    const EffectGrid& grid() const { return m_grid; }
 
-    void replace(const Effect& effect) { m_effect = effect; }
-    const Effect& effect() const { return m_effect; }
-
-    int channelBox(int step, int channel) const override;
-    void setChannelBox(int step, int channel, int value) override;
-    int enableBox(int step) const override;
-    void setEnableBox(int step, int value) override;
+    int channelBox(int step, int channel) const override { return m_grid.channel(step, channel) ? 1 : 0; }
+    void setChannelBox(int step, int channel, int value) override {
+        m_grid.setChannel(step, channel, value == 1);
+    }
+    int enableBox(int step) const override { return m_grid.enabled(step) ? 1 : 0; }
+    void setEnableBox(int step, int value) override { m_grid.setEnabled(step, value == 1); }
     void setHighlight(int step, bool red) override;
 
     // The step the last tick played, 0 after an empty tick or before the first.
     int playingStep() const { return m_playing; }
 
 private:
-    Effect m_effect;
+    EffectGrid m_grid;
     int m_playing = 0;
 };

@@ -2,43 +2,47 @@
 
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
+#include "effects/FileStamp.h"
 
-HeadlessPlayer::HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading threading, QObject* parent)
+HeadlessPlayer::HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading threading,
+                               const QString& outputName, QObject* parent)
     : QObject(parent), m_status(status), m_port(port),
-      m_engine(m_pattern, status, m_module, m_port, threading, this) {
+      m_engine(m_pattern, status, m_module, m_port, threading, this),
+      m_speed([this](int value) { m_show.speedChanged(value); }),
+      m_files([](const QString&) {}, QString(), m_pattern, m_module, m_engine, m_speed, m_unattended,
+              m_unattended, this),
+      m_show(m_pattern, m_speed, m_engine, m_files, m_port, outputName, this) {
     m_retry.setInterval(RetryInterval);
     connect(&m_retry, &QTimer::timeout, this, &HeadlessPlayer::retryOutput);
-    connect(&m_engine.sequencer(), &Sequencer::portFailed, this, &HeadlessPlayer::reportFailure);
+    connect(&m_engine, &PlaybackEngine::portFailed, this, &HeadlessPlayer::reportFailure);
 }
 
-void HeadlessPlayer::start(const Effect& effect, std::optional<int> speedOverride) {
+void HeadlessPlayer::start(const Effect& effect, std::optional<int> speedOverride, const QString& path) {
     m_speedOverride = speedOverride;
-    m_barValue = Sequencer::StartInterval;
+    m_speed.reset(Sequencer::StartInterval);
     m_engine.load();
-    m_pattern.replace(effect);
-    m_engine.boxesChanged();
-    m_module.enablePattern = effect.enableLine;
+    Effect used = effect;
     if (speedOverride)
-        applySpeed(*speedOverride);
-    else if (effect.speed)
-        applySpeed(*effect.speed);
-    m_engine.startStop();
+        used.grid.setSpeed(qint16(*speedOverride));
+    m_files.useEffect(used, path, path.isEmpty() ? std::nullopt : FileStamp::of(path));
+    m_show.boxesChanged();
+    m_show.start();
     m_retry.start();
 }
 
 bool HeadlessPlayer::reload(const QString& path) {
     QString error;
     // A reload is asked for right after an edit, maybe while the file is still being written.
-    const std::optional<Effect> effect = readEffectFile(path, error, m_readPause);
+    const std::optional<FileStamp> stamp = FileStamp::of(path);
+    std::optional<Effect> effect = readEffectFile(path, error, m_readPause);
     if (!effect) {
         m_status.error(error + QStringLiteral("\nAz eddigi effekt fut tovább."));
         return false;
     }
-    m_pattern.replace(*effect);
-    m_engine.boxesChanged();
-    m_module.enablePattern = effect->enableLine;
-    if (!m_speedOverride && effect->speed && *effect->speed != m_barValue)
-        applySpeed(*effect->speed);
+    if (m_speedOverride)
+        effect->grid.setSpeed(std::nullopt); // the speed stays as the command line set it
+    m_files.useEffect(*effect, path, stamp);
+    m_show.boxesChanged();
     m_status.info(QStringLiteral("Újraolvasva: „%1”, sebesség: %2 ms.").arg(path).arg(interval()));
     return true;
 }
@@ -46,16 +50,6 @@ bool HeadlessPlayer::reload(const QString& path) {
 void HeadlessPlayer::stop() {
     m_engine.halt(); // no tick and no write after this
     m_retry.stop();
-}
-
-// Like the speed bar: its change handler runs only for a new value, and opening a file sets the
-// interval after it in any case.
-void HeadlessPlayer::applySpeed(int value) {
-    if (value != m_barValue) {
-        m_barValue = value;
-        m_engine.speedChanged(value);
-    }
-    sequencer().timer().setInterval(m_barValue);
 }
 
 void HeadlessPlayer::retryOutput() {

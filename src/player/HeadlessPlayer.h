@@ -2,7 +2,11 @@
 
 #include "EffectPattern.h"
 #include "PlayerFile.h"
+#include "PlayerSpeed.h"
+#include "Unattended.h"
 #include "WatchedPort.h"
+#include "control/ShowControl.h"
+#include "effects/EffectCommands.h"
 #include "output/Module1.h"
 #include "sequencer/PlaybackEngine.h"
 #include "sequencer/Sequencer.h"
@@ -14,10 +18,11 @@
 
 class PlayerStatus;
 
-// Plays one effect without a window: the window's sequencer with the effect in place of the
-// check boxes, started exactly as the window starts after the file was opened. An output failure
-// is reported once (a different one again), a failed output is retried in the background about
-// once a second, and an output that works again is reported as such.
+// Plays one effect without a window: the window's engine and file commands with a grid in place
+// of the check boxes, steered through the same ShowControl, started exactly as the window starts
+// after the file was opened. An output failure is reported once (a different one again), a failed
+// output is retried in the background about once a second, and an output that works again is
+// reported as such.
 class HeadlessPlayer : public QObject {
     Q_OBJECT
 public:
@@ -26,11 +31,13 @@ public:
     // Inline threading ticks on this thread (tests drive it by hand); the program plays on a
     // real-time thread of its own.
     HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading threading = EngineThreading::Inline,
-                   QObject* parent = nullptr);
+                   const QString& outputName = QString(), QObject* parent = nullptr);
 
-    // Start-up values, the speed as the speed bar would take it (speedOverride, else the file's,
+    // Start-up values, the effect as Open puts it in (path, when given, becomes the current file
+    // that Save writes), the speed as the speed bar would take it (speedOverride, else the file's,
     // else the start value), then START.
-    void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt);
+    void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt,
+               const QString& path = QString());
     // Reads the file again. A good one takes over at the next tick, without restarting the
     // timer or the step walk; its speed applies unless the speed was overridden. It is read as at
     // the start (readEffectFile); a bad one, or one that keeps changing, is reported and the old
@@ -42,13 +49,13 @@ public:
     // The background retry of a failed output; the retry timer calls it.
     void retryOutput();
 
-    Sequencer& sequencer() { return m_engine.sequencer(); }
+    ShowControl& showControl() { return m_show; }
+    const Sequencer& sequencer() const { return m_engine.sequencer(); }
     PlaybackEngine& engine() { return m_engine; }
     const EffectPattern& pattern() const { return m_pattern; }
-    int interval() { return sequencer().timer().interval(); }
+    int interval() const { return m_engine.interval(); }
 
 private:
-    void applySpeed(int value);
     void reportFailure(const QString& message);
 
     PlayerStatus& m_status;
@@ -56,8 +63,11 @@ private:
     Module1 m_module;
     EffectPattern m_pattern;
     PlaybackEngine m_engine;
+    PlayerSpeed m_speed;
+    Unattended m_unattended;
+    EffectCommands m_files;
+    ShowControl m_show;
     QTimer m_retry;
-    int m_barValue = Sequencer::StartInterval; // what the window's speed bar would hold
     std::optional<int> m_speedOverride;
     ReadPause m_readPause;
     bool m_outputDown = false;

@@ -35,7 +35,7 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
         status.error(QStringLiteral("A jelzések nem figyelhetők (signalfd): a lejátszó jelzésre azonnal "
                                     "kilép, és a fájlt nem olvassa újra."));
     }
-    HeadlessPlayer player(port, status, EngineThreading::Thread);
+    HeadlessPlayer player(port, status, EngineThreading::Thread, outputName);
     ServiceNotifier service;
     const QString playing = QStringLiteral("Lejátszás: „%1”, kimenet: %2").arg(options.file, outputName);
     QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player, &service] {
@@ -49,7 +49,7 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
         service.ready(playing);
     });
 
-    player.start(*effect, options.speed);
+    player.start(*effect, options.speed, options.file);
     status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
                     .arg(options.file)
                     .arg(player.interval())

@@ -1,6 +1,6 @@
 #include "EnginePattern.h"
 
-const BoxSnapshot EnginePattern::emptySnapshot{};
+const EffectGrid EnginePattern::emptyGrid{};
 
 void EnginePattern::setHighlight(int step, bool red) {
     if (red)
@@ -10,19 +10,5 @@ void EnginePattern::setHighlight(int step, bool red) {
 }
 
 void EnginePattern::setMonitorLine(const QString& line) {
-    quint32 bits = HasLine;
-    for (int i = 0; i < ChannelCount && i < line.size(); ++i) {
-        if (line[i] == QLatin1Char('x'))
-            bits |= 1u << (ChannelCount - 1 - i);
-    }
-    m_monitorBits = bits;
-}
-
-QString EnginePattern::lineFromBits(quint32 bits) {
-    QString line(ChannelCount, QLatin1Char('0'));
-    for (int i = 0; i < ChannelCount; ++i) {
-        if (bits & (1u << (ChannelCount - 1 - i)))
-            line[i] = QLatin1Char('x');
-    }
-    return line;
+    m_monitorBits = HasLine | EffectGrid::channelsFromText(line).value_or(0);
 }

@@ -12,6 +12,7 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -35,8 +36,13 @@ PlaybackEngine::PlaybackEngine(StepPattern& boxes, MonitorView& view, Module1& m
       m_threaded(threading == EngineThreading::Thread && IntervalTimer::kernelTimerAvailable()),
       m_sequencer(m_threaded ? static_cast<StepPattern&>(m_enginePattern) : boxes,
                   m_threaded ? static_cast<MonitorView&>(m_enginePattern) : view, module, port, this) {
-    if (!m_threaded)
-        return; // without the kernel timer there is nothing to wait on: play inline
+    connect(&m_sequencer, &Sequencer::portFailed, this, &PlaybackEngine::portFailed);
+    if (!m_threaded) {
+        // without the kernel timer there is nothing to wait on: play inline
+        connect(&m_sequencer, &Sequencer::stepPlayed, this, &PlaybackEngine::stepPlayed);
+        return;
+    }
+    connect(&m_sequencer, &Sequencer::stepPlayed, this, &PlaybackEngine::recordPlayed, Qt::DirectConnection);
     m_engineFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_ownerFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_sequencer.timer().driveExternally();
@@ -121,7 +127,7 @@ void PlaybackEngine::publishBoxes() {
     if (!m_publishPending)
         return;
     m_publishPending = false;
-    m_staging.readFrom(m_boxes);
+    m_staging = EffectGrid::fromBoxes(m_boxes);
     m_snapshots.publish(m_staging);
 }
 
@@ -198,10 +204,21 @@ void PlaybackEngine::applyRequests() {
     m_requestsDone.store(posted);
 }
 
+// The playback thread's side of the played steps: kept in a ring the owner reads from.
+void PlaybackEngine::recordPlayed(int step, quint16 channels) {
+    const unsigned written = m_playedWritten.load(std::memory_order_relaxed);
+    if (written - m_playedRead.load(std::memory_order_acquire) >= RecentSteps)
+        return; // the owner has stalled that long: it gets the newest state, not this step
+    m_played[written % RecentSteps] = {step, channels};
+    m_playedWritten.store(written + 1, std::memory_order_release);
+    m_playedPending = true;
+}
+
 void PlaybackEngine::publishToOwner() {
     const int step = m_enginePattern.redStep();
     const quint32 line = m_enginePattern.monitorBits();
-    if (step == m_lastStep && line == m_lastLine)
+    const bool played = std::exchange(m_playedPending, false);
+    if (step == m_lastStep && line == m_lastLine && !played)
         return;
     m_lastStep = step;
     m_lastLine = line;
@@ -226,5 +243,11 @@ void PlaybackEngine::deliver() {
     if ((line & EnginePattern::HasLine) && line != m_appliedLine) {
         m_appliedLine = line;
         m_view.setMonitorLine(EnginePattern::lineFromBits(line));
+    }
+    const unsigned written = m_playedWritten.load(std::memory_order_acquire);
+    for (unsigned read = m_playedRead.load(std::memory_order_relaxed); read != written; ++read) {
+        const PlayedStep played = m_played[read % RecentSteps];
+        m_playedRead.store(read + 1, std::memory_order_release);
+        emit stepPlayed(played.step, played.channels);
     }
 }

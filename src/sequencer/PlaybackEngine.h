@@ -1,15 +1,17 @@
 #pragma once
 
-#include "BoxSnapshot.h"
 #include "EnginePattern.h"
 #include "Sequencer.h"
+#include "SnapshotExchange.h"
 
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <sys/types.h>
 #include <thread>
 
@@ -30,11 +32,19 @@ enum class EngineThreading {
 
 // Playback: the one Sequencer (the tick rule, START/STOP, the start values), its Timer1 and the
 // output. The owner's thread (the window's or the player's) talks to it only through the
-// functions below; with EngineThreading::Thread none of them waits for the playback thread.
+// functions below, and the sequencer is handed out read-only, for a look at its state.
+//
+// Waiting: the constructor waits until the playback thread runs (and asks rtkit for its
+// priority), halt() joins it and waitIdle() waits for it by definition; every other function
+// returns without waiting for the playback thread. Without the kernel timer (timerfd) there is no
+// playback thread and everything runs on the owner's thread, as with EngineThreading::Inline.
 //
 // Threaded contract:
-// - The owner calls boxesChanged() after every change of a box; the next tick (or START) sees
-//   every change made before the call. The playback thread never touches the owner's objects.
+// - The owner calls boxesChanged() after every change of a box. The playback thread gets a copy
+//   of all of them once the owner's current handler has finished, so a tick that falls due before
+//   the owner's event loop runs again still plays the boxes as they were; START and tickNow()
+//   always see every change made before them. The playback thread never touches the owner's
+//   objects.
 // - After each tick and START the playback thread leaves the red step and the monitor line in
 //   atomics and wakes the owner's event loop once; the owner then marks `boxes` and fills `view`
 //   with the newest state, so a stalled owner catches up at once instead of replaying a backlog.
@@ -48,7 +58,7 @@ public:
                    EngineThreading threading, QObject* parent = nullptr);
     ~PlaybackEngine() override; // halts; writes nothing
 
-    Sequencer& sequencer() { return m_sequencer; }
+    const Sequencer& sequencer() const { return m_sequencer; }
     bool threaded() const { return m_threaded; }
 
     // Start-up values of the run state and the output state. Writes nothing.
@@ -59,6 +69,15 @@ public:
     bool playing() const;
     // The speed bar's change: speed and interval, at once.
     void speedChanged(int value) { m_sequencer.speedChanged(value); }
+    // Timer1's interval alone, and the speed as an effect file would store it (empty until the
+    // bar first changes): what opening a file and undo put back.
+    int interval() const { return m_sequencer.timer().interval(); }
+    void setInterval(int milliseconds) { m_sequencer.timer().setInterval(milliseconds); }
+    std::optional<qint16> storedSpeed() const { return m_sequencer.speed; }
+    void setStoredSpeed(std::optional<qint16> speed) { m_sequencer.speed = speed; }
+    // Holds and resumes Timer1 (tests drive the tick by hand meanwhile).
+    void pauseTimer() { m_sequencer.timer().stop(); }
+    void resumeTimer() { m_sequencer.timer().start(); }
     // The boxes changed. The playback thread gets a copy of all of them once the current handler
     // has finished (so that an Open or a tool that sets many boxes is never played half done),
     // and at the latest before the next START or tickNow().
@@ -78,7 +97,22 @@ public:
     bool realtime() const { return m_realtime.load(); }
     QString priorityText() const { return m_priorityText; }
 
+signals:
+    // Every step written to the port, in order, on the owner's thread: its number and the channels
+    // the port drives now. Threaded, they come with the owner's next wake-up; should the owner stall
+    // for more than RecentSteps steps, the steps played meanwhile are dropped.
+    void stepPlayed(int step, quint16 channels);
+    // The port could not be written; once per distinct message in a run (Sequencer::portFailed).
+    void portFailed(const QString& message, bool latched);
+
 private:
+    static constexpr unsigned RecentSteps = 256;
+    struct PlayedStep {
+        int step;
+        quint16 channels;
+    };
+    void recordPlayed(int step, quint16 channels);
+
     void run();
     void post(std::atomic<unsigned>& requests);
     void publishToOwner();
@@ -93,7 +127,7 @@ private:
     EnginePattern m_enginePattern;
     Sequencer m_sequencer;
 
-    BoxSnapshot m_staging;
+    EffectGrid m_staging;
     bool m_publishPending = false;
     SnapshotExchange m_snapshots;
 
@@ -113,6 +147,10 @@ private:
     std::atomic<bool> m_wakePending{false};
     int m_lastStep = 0;
     quint32 m_lastLine = 0;
+    std::array<PlayedStep, RecentSteps> m_played{};
+    std::atomic<unsigned> m_playedWritten{0}; // by the playback thread
+    std::atomic<unsigned> m_playedRead{0};    // by the owner
+    bool m_playedPending = false;             // the playback thread's: a step not yet announced
     int m_appliedStep = -1;
     quint32 m_appliedLine = 0;
 

@@ -1,5 +1,6 @@
 #include "Sequencer.h"
 
+#include "effects/EffectGrid.h"
 #include "output/Port.h"
 #include "output/StepEncoder.h"
 #include "output/StepPattern.h"
@@ -78,6 +79,7 @@ void Sequencer::playStep(int step) {
     encodeStep(m_module, m_boxes, step);
     sendToPort();
     m_monitor.updateMonitor(m_module, m_monitorView);
+    emit stepPlayed(step, channelsOfRegisters(quint8(m_module.dataValue), quint8(m_module.controlValue)));
 }
 
 void Sequencer::sendToPort() {
@@ -87,5 +89,5 @@ void Sequencer::sendToPort() {
     if (m_reportedFailures.contains(message))
         return;
     m_reportedFailures.append(message);
-    emit portFailed(message);
+    emit portFailed(message, m_port.latchesFailures());
 }

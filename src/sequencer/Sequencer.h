@@ -37,6 +37,7 @@ public:
     void speedChanged(int value);
 
     IntervalTimer& timer() { return m_timer; }
+    const IntervalTimer& timer() const { return m_timer; }
 
     // Atomic so that the window may look at them while the tick runs on the playback thread.
     std::atomic<qint16> running{0};
@@ -45,8 +46,12 @@ public:
 
 signals:
     // The port could not be written. Emitted once per distinct message in a program run, however
-    // many ticks and STARTs fail after it: the output's own state shows the rest.
-    void portFailed(const QString& message);
+    // many ticks and STARTs fail after it: the output's own state shows the rest. latched: the
+    // output that failed writes nothing more until the next START (else it retries by itself).
+    void portFailed(const QString& message, bool latched);
+    // A step was just written to the port: its number and the channels the port now drives. On
+    // the thread that plays; connect directly to stay off the heap there.
+    void stepPlayed(int step, quint16 channels);
 
 private:
     void clearStepHighlight();

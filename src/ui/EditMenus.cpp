@@ -71,8 +71,9 @@ QAction* addHeading(QMenu* menu, const QString& text) {
 
 EditMenus::EditMenus(Form1& window, EffectCommands& effects)
     : QObject(&window), m_window(window), m_effects(effects) {
-    m_history = new EditHistory(window, window.speed(), window.sequencer(), this);
+    m_history = new EditHistory(window, window.speed(), window.engine(), this);
     m_effects.setHistory(*m_history);
+    window.showControl().setHistory(*m_history);
     // After the bar's own change handler, which was connected first.
     connect(window.speedBar(), &QScrollBar::valueChanged, m_history, &EditHistory::speedBarChanged);
     watchBoxes();

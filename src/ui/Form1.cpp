@@ -10,7 +10,6 @@
 #include "TaskbarHint.h"
 #include "Twips.h"
 #include "WindowKeys.h"
-#include "effects/UnsavedChanges.h"
 #include "output/OutputRouter.h"
 
 #include <QCheckBox>
@@ -69,8 +68,7 @@ QRect stepLabelRect(int step) {
 } // namespace
 
 Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
-    : QMainWindow(parent), m_port(port), m_engine(*this, *this, m_module, port, threading, this),
-      m_sequencer(m_engine.sequencer()) {
+    : QMainWindow(parent), m_port(port), m_engine(*this, *this, m_module, port, threading, this) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Title);
     // A fixed tool window with a close box only. Tool windows do not end the program when
@@ -89,12 +87,17 @@ Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
     buildRunColumn(client);
     m_speed = std::make_unique<ScrollBarSpeed>(*m_vscroll1);
     m_effects = new EffectCommands([this](const QString& caption) { setWindowTitle(caption); }, Title, *this,
-                                   m_module, m_sequencer, *m_speed, m_dialogChooser, m_saveQuestion, this);
+                                   m_module, m_engine, *m_speed, m_dialogChooser, m_saveQuestion, this);
     connect(m_effects, &EffectCommands::failed, this, &Form1::showFileFailure);
+    auto* router = dynamic_cast<OutputRouter*>(&port);
+    m_show = new ShowControl(*this, *m_speed, m_engine, *m_effects, port,
+                             router ? router->choice().description() : QString(), this);
+    // A remote's START or STOP shows on the button and the label as a click does.
+    connect(m_show, &ShowControl::stateChanged, this, &Form1::showRunState);
     buildMenus();
     watchForChanges();
     new FileMenu(*this, *findChild<QMenu*>(QStringLiteral("menü2")), *m_effects);
-    if (auto* router = dynamic_cast<OutputRouter*>(&port))
+    if (router)
         menuBar()->addMenu(new OutputMenu(*router, this));
     m_editMenus = new EditMenus(*this, *m_effects); // its menus come after the original ones
     new WindowKeys(*this, *m_startStop, *m_vscroll1);
@@ -108,7 +111,7 @@ Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
     m_redPalette.setColor(m_enable[0]->backgroundRole(), QColor(255, 0, 0));
     m_redPalette.setColor(QPalette::Window, QColor(255, 0, 0));
 
-    connect(&m_sequencer, &Sequencer::portFailed, this, &Form1::showPortFailure);
+    connect(&m_engine, &PlaybackEngine::portFailed, this, &Form1::showPortFailure);
     hideFromTaskbar(this);
     load();
 }
@@ -134,7 +137,6 @@ void Form1::buildStepRows(QWidget* client) {
             box->setProperty("index", i);
             box->setGeometry(twipsRect(120 + RowPitch * c, 120, 255, 255));
             box->setAccessibleName(QStringLiteral("%1. lépés, %2. csatorna").arg(step).arg(c + 1));
-            connect(box, BoxStateChanged, &m_engine, &PlaybackEngine::boxesChanged);
             m_check[i][c] = box;
         }
     }
@@ -154,7 +156,6 @@ void Form1::buildStepRows(QWidget* client) {
         box->setGeometry(twipsRect(120, RowTop + RowPitch * i, 255, 255));
         box->setAutoFillBackground(true); // the background is the "now playing" marker
         box->setAccessibleName(QStringLiteral("%1. lépés engedélyezése").arg(i + 1));
-        connect(box, BoxStateChanged, &m_engine, &PlaybackEngine::boxesChanged);
         m_enable[i] = box;
     }
 }
@@ -216,16 +217,15 @@ void Form1::buildMenus() {
     connect(dorn, &QAction::triggered, this, &Form1::dorn_Click);
 }
 
-// Every edit of the effect, by the user or by a command, lets the unsaved-changes mark look again.
+// Every edit of the effect, by the user or by a command, reaches the playing thread, the
+// unsaved-changes mark and every remote through the show's door.
 void Form1::watchForChanges() {
-    UnsavedChanges* changes = &m_effects->changes();
     for (const auto& row : m_check) {
         for (QCheckBox* box : row)
-            connect(box, BoxStateChanged, changes, &UnsavedChanges::recheck);
+            connect(box, BoxStateChanged, m_show, &ShowControl::boxesChanged);
     }
     for (QCheckBox* box : m_enable)
-        connect(box, BoxStateChanged, changes, &UnsavedChanges::recheck);
-    connect(m_vscroll1, &QScrollBar::valueChanged, changes, &UnsavedChanges::recheck);
+        connect(box, BoxStateChanged, m_show, &ShowControl::boxesChanged);
 }
 
 void Form1::load() {
@@ -269,14 +269,23 @@ void Form1::setMonitorLine(const QString& line) {
 }
 
 void Form1::Start_Stop_Click() {
-    const bool starting = !m_engine.playing();
-    m_startStop->setText(starting ? QStringLiteral("STOP") : QStringLiteral("START"));
-    m_label6->setText(starting ? QStringLiteral("Fut.") : QStringLiteral("Áll."));
-    m_engine.startStop();
+    m_show->startStop();
+    showRunState();
+}
+
+void Form1::showRunState() {
+    const bool playing = m_show->running();
+    const QString button = playing ? QStringLiteral("STOP") : QStringLiteral("START");
+    if (m_startStop->text() != button)
+        m_startStop->setText(button);
+    // The label reads "Áll" until the first STOP, as the window starts.
+    const QString label = playing ? QStringLiteral("Fut.") : QStringLiteral("Áll.");
+    if (playing || m_label6->text() != QStringLiteral("Áll"))
+        m_label6->setText(label);
 }
 
 void Form1::VScroll1_Change(int value) {
-    m_engine.speedChanged(value);
+    m_show->speedChanged(value);
 }
 
 void Form1::dorn_Click() {
@@ -287,13 +296,14 @@ void Form1::dorn_Click() {
     m_about->activateWindow();
 }
 
-void Form1::showPortFailure(const QString& message) {
+// latched: whether the output that failed waits for the next START (told by the playing thread
+// with the failure, since the output in use may have changed since).
+void Form1::showPortFailure(const QString& message, bool latched) {
     const QString ending =
-        m_port.latchesFailures()
-            ? QStringLiteral("A lejátszás a képernyőn folytatódik; a következő START újra "
-                             "megpróbálja a kimenetet.")
-            : QStringLiteral("A lejátszás a képernyőn folytatódik; a program másodpercenként "
-                             "újra próbálkozik.");
+        latched ? QStringLiteral("A lejátszás a képernyőn folytatódik; a következő START újra "
+                                 "megpróbálja a kimenetet.")
+                : QStringLiteral("A lejátszás a képernyőn folytatódik; a program másodpercenként "
+                                 "újra próbálkozik.");
     // Non-modal: playback carries on behind the message.
     showMessage(m_portMessage, "portMessage", Qt::NonModal, message + QStringLiteral("\n\n") + ending);
 }

@@ -2,6 +2,7 @@
 
 #include "Dialog.h"
 #include "ScrollBarSpeed.h"
+#include "control/ShowControl.h"
 #include "effects/EffectCommands.h"
 #include "output/Module1.h"
 #include "output/OutputMonitor.h"
@@ -53,8 +54,10 @@ public:
     QCheckBox* channelCheckBox(int step, int channel) const { return m_check[step - 1][channel - 1]; }
     QCheckBox* enableCheckBox(int step) const { return m_enable[step - 1]; }
 
-    Sequencer& sequencer() { return m_engine.sequencer(); }
+    const Sequencer& sequencer() const { return m_engine.sequencer(); }
     PlaybackEngine& engine() { return m_engine; }
+    // The show's one door: the window's handlers, and every remote, steer through it.
+    ShowControl& showControl() { return *m_show; }
     Module1& module() { return m_module; }
     Dialog* aboutBox() const { return m_about; }
     QMessageBox* portMessage() const { return m_portMessage; }
@@ -86,7 +89,8 @@ private:
     void buildMenus();
     void watchForChanges();
     void load();
-    void showPortFailure(const QString& message);
+    void showPortFailure(const QString& message, bool latched);
+    void showRunState();
     void showFileFailure(const QString& message);
     void showMessage(QPointer<QMessageBox>& box, const char* name, Qt::WindowModality modality,
                      const QString& message);
@@ -106,7 +110,7 @@ private:
 
     Port& m_port;
     PlaybackEngine m_engine;
-    Sequencer& m_sequencer;
+    ShowControl* m_show = nullptr;
     QPointer<Dialog> m_about;
     QPointer<QMessageBox> m_portMessage;
     DialogFileChooser m_dialogChooser{this};

@@ -8,7 +8,7 @@
 #include "effects/FileReplacer.h"
 #include "effects/UnsavedChanges.h"
 #include "output/Module1.h"
-#include "sequencer/Sequencer.h"
+#include "sequencer/PlaybackEngine.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,14 +48,14 @@ public:
     static inline const QString Title = QStringLiteral("KTR (zorvány4.1)");
 
     Form(Port& port, FileChooser& chooser, SaveQuestion& question)
-        : m_sequencer(*this, *this, m_module, port),
+        : m_engine(*this, *this, m_module, port, EngineThreading::Inline),
           m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module,
-                    m_sequencer, m_speed, chooser, question) {
+                    m_engine, m_speed, chooser, question) {
         m_speed.changed = [this](int value) {
-            m_sequencer.speedChanged(value);
+            m_engine.speedChanged(value);
             m_effects.changes().recheck();
         };
-        m_sequencer.load(); // the bar already stands at the start interval: no change
+        m_engine.load(); // the bar already stands at the start interval: no change
     }
 
     // A check box is on (1) or off; nothing else reaches it.
@@ -72,18 +72,19 @@ public:
             m_effects.changes().recheck();
     }
 
-    Sequencer& sequencer() { return m_sequencer; }
+    const Sequencer& sequencer() const { return m_engine.sequencer(); }
+    PlaybackEngine& engine() { return m_engine; }
     Module1& module() { return m_module; }
     FakeSpeed* speedBar() { return &m_speed; }
     QString windowTitle() const { return m_caption; }
     EffectCommands& effectCommands() { return m_effects; }
     bool isHighlighted(int step) const { return highlights[step - 1]; }
-    void Start_Stop_Click() { m_sequencer.startStop(); }
+    void Start_Stop_Click() { m_engine.startStop(); }
 
 private:
     Module1 m_module;
     FakeSpeed m_speed{Sequencer::StartInterval};
-    Sequencer m_sequencer;
+    PlaybackEngine m_engine;
     QString m_caption = Title;
     EffectCommands m_effects;
 };
@@ -242,7 +243,7 @@ void EffectCommandsTest::openAppliesTheWholeFile() {
     if (barBefore)
         w.form.speedBar()->setValue(barBefore);
     if (intervalBefore)
-        w.form.sequencer().timer().setInterval(intervalBefore);
+        w.form.engine().setInterval(intervalBefore);
     w.choose(path);
     w.run("EffBe");
 
@@ -705,8 +706,8 @@ void EffectCommandsTest::commandsLeavePlaybackAlone() {
         w.form.setChannelBox(step, step, 1);
     }
     w.form.Start_Stop_Click();
-    w.form.sequencer().tick();
-    w.form.sequencer().tick();
+    w.form.engine().tickNow();
+    w.form.engine().tickNow();
     QCOMPARE(w.form.sequencer().currentStep, qint16(2));
     const auto writes = w.port.writes;
     const QList<QString> monitor = w.form.monitorLines;
@@ -722,7 +723,7 @@ void EffectCommandsTest::commandsLeavePlaybackAlone() {
     QCOMPARE(w.form.monitorLines, monitor); // the monitor line not rewritten
 
     // The next tick plays step 3 from the boxes as they are now.
-    w.form.sequencer().tick();
+    w.form.engine().tickNow();
     const quint8 data = action == QLatin1String("EffBe") ? 0xff : 0x20;
     QCOMPARE(w.port.writes.mid(writes.size(), 1), (QList<RecordingPort::Write>{{888, data}}));
 }

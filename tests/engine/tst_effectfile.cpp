@@ -48,17 +48,11 @@ void setBoxes(FakeStepPattern& boxes, const QStringList& rows, const QString& en
 }
 
 QString rowOf(const Effect& effect, int step) {
-    QString row;
-    for (bool on : effect.channels[step - 1])
-        row += on ? u'x' : u'0';
-    return row;
+    return EffectGrid::channelText(effect.grid.channels(step));
 }
 
 QString enablesOf(const Effect& effect) {
-    QString line;
-    for (bool on : effect.enables)
-        line += on ? u'x' : u'0';
-    return line;
+    return effect.grid.enableText();
 }
 
 } // namespace
@@ -161,7 +155,7 @@ void EffectFileTest::roundTrip() {
         IntervalTimer timer;
         timer.setInterval(77);
         Module1 targetModule;
-        applyEffect(*parsed.effect, target, bar, timer, targetModule);
+        applyEffect(*parsed.effect, target, bar, [&timer](int ms) { timer.setInterval(ms); }, targetModule);
 
         for (int step = 1; step <= StepCount; ++step) {
             for (int channel = 1; channel <= ChannelCount; ++channel)
@@ -248,7 +242,7 @@ void EffectFileTest::reader() {
     const Effect& effect = *parsed.effect;
     for (int s = 1; s <= StepCount; ++s)
         QCOMPARE(rowOf(effect, s), s == step ? row : QString(Off12));
-    QCOMPARE(effect.speed ? int(*effect.speed) : -1, speed);
+    QCOMPARE(effect.grid.speed() ? int(*effect.grid.speed()) : -1, speed);
     QCOMPARE(enablesOf(effect), enables);
     QCOMPARE(effect.enableLine, enableLine);
 }

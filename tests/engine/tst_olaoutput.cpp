@@ -2,6 +2,7 @@
 #include "FakeStepPattern.h"
 #include "OlaTestServer.h"
 
+#include "SequencerRig.h"
 #include "output/ListOutputs.h"
 #include "output/Module1.h"
 #include "output/OutputChoice.h"
@@ -38,33 +39,12 @@ Dmx expected(const QString& row, int address, int level) {
     return frame;
 }
 
-struct Show {
-    FakeStepPattern boxes;
-    Module1 module;
-    OlaDmxPort port;
-    Sequencer sequencer{boxes, boxes, module, port};
-
-    // By default the Dummy device's port is patched to the universe, so that it reaches a device.
+// By default the Dummy device's port is patched to the universe, so that it reaches a device.
+struct Show : SequencerRig<OlaDmxPort> {
     Show(unsigned universe, int address, int level, int olaPort,
          const QString& patch = QStringLiteral("1-1:0"))
-        : port(int(universe), address, level, olaPort, patch) {
-        sequencer.timer().stop(); // ticks by hand
-        sequencer.load();
-    }
+        : SequencerRig(int(universe), address, level, olaPort, patch) {}
 };
-
-// Ticks every few milliseconds until done() holds or the deadline passes.
-template <typename Done>
-bool tickUntil(Sequencer& sequencer, Done done, std::chrono::seconds deadline = 10s) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        sequencer.tick();
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 // This process's TCP connections to port (not those in TIME_WAIT, already given up by both ends).
 int connectionsTo(int port) {
@@ -149,7 +129,7 @@ void OlaOutputTest::playedStepFrames() {
     QCOMPARE(frames.back().dmx, Dmx{});
     show.sequencer.tick();
     const auto played = expected(row, address, level);
-    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader) == played; }));
+    KTR_TICK_UNTIL(show.sequencer, lastFrame(reader) == played);
     QVERIFY(!show.port.failing());
 }
 
@@ -162,16 +142,11 @@ void OlaOutputTest::laterStartKeepsControlChannels() {
     show.boxes.enableOnly({1});
     show.sequencer.startStop();
     QVERIFY(!reader.waitForFrames(1).empty());
-    QVERIFY(tickUntil(show.sequencer, [&] {
-        return lastFrame(reader) == expected(QStringLiteral("x0x0x0x0x0xx"), 20, 128);
-    }));
+    KTR_TICK_UNTIL(show.sequencer, lastFrame(reader) == expected(QStringLiteral("x0x0x0x0x0xx"), 20, 128));
     show.sequencer.startStop(); // STOP sends nothing
     show.sequencer.startStop(); // START: data 0, control as it was
     const Dmx restarted = expected(QStringLiteral("00000000x0xx"), 20, 128);
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (lastFrame(reader) != restarted && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(10ms);
-    QCOMPARE(lastFrame(reader), restarted);
+    QTRY_COMPARE_WITH_TIMEOUT(lastFrame(reader), restarted, 10000);
 }
 
 void OlaOutputTest::lastFrameRepeatedEverySecond() {
@@ -182,7 +157,7 @@ void OlaOutputTest::lastFrameRepeatedEverySecond() {
     show.boxes.setRow(1, QStringLiteral("x00000000000"));
     show.boxes.enableOnly({1});
     show.sequencer.startStop();
-    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader)[0] == 255; }));
+    KTR_TICK_UNTIL(show.sequencer, lastFrame(reader)[0] == 255);
     show.sequencer.startStop(); // stopped: the frame is still repeated
     const std::size_t before = reader.frames().size();
     const auto frames = reader.waitForFrames(before + 3, 6s);
@@ -208,7 +183,7 @@ void OlaOutputTest::oladLostAndBack() {
 
     reader.reset();
     olad.kill();
-    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    KTR_TICK_UNTIL(show.sequencer, failures.size() == 1);
     QVERIFY(failures.first().first().toString().contains(QStringLiteral("olad")));
     QVERIFY(show.port.failing());
     const qsizetype linesBefore = show.boxes.monitorLines.size();
@@ -221,10 +196,7 @@ void OlaOutputTest::oladLostAndBack() {
     reader = std::make_unique<OlaFrameReader>();
     QVERIFY(reader->open(olad.port(), 1));
     // No START: the output comes back by itself with the current steps.
-    QVERIFY(tickUntil(show.sequencer, [&] {
-        const Dmx frame = lastFrame(*reader);
-        return frame[0] == 255 || frame[1] == 255;
-    }));
+    KTR_TICK_UNTIL(show.sequencer, lastFrame(*reader)[0] == 255 || lastFrame(*reader)[1] == 255);
     QVERIFY(!show.port.failing());
     QCOMPARE(failures.size(), 1);
 }
@@ -305,12 +277,12 @@ void OlaOutputTest::patchOption() {
     show.boxes.enableOnly({1});
     show.sequencer.startStop();
     if (exists) {
-        QVERIFY(tickUntil(show.sequencer, [&] { return dummyUniverse(m_olad.port()) == universe; }));
-        QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+        KTR_TICK_UNTIL(show.sequencer, dummyUniverse(m_olad.port()) == universe);
+        KTR_TICK_UNTIL(show.sequencer, !show.port.failing());
         QCOMPARE(failures.size(), 0);
         return;
     }
-    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    KTR_TICK_UNTIL(show.sequencer, failures.size() == 1);
     const QString message = failures.first().first().toString();
     QVERIFY2(message.contains(QStringLiteral("„%1”").arg(patch.section(QLatin1Char(':'), 0, 0))),
              qPrintable(message));
@@ -327,7 +299,7 @@ void OlaOutputTest::noDeviceReportedOnceAndCleared() {
     show.boxes.setRow(1, QStringLiteral("x00000000000"));
     show.boxes.enableOnly({1});
     show.sequencer.startStop();
-    QVERIFY(tickUntil(show.sequencer, [&] { return failures.size() == 1; }));
+    KTR_TICK_UNTIL(show.sequencer, failures.size() == 1);
     const QString message = failures.first().first().toString();
     QVERIFY(message.contains(QStringLiteral("3. univerzum")));
     QVERIFY(message.contains(QStringLiteral("DMX (OLA)")) && message.contains(QStringLiteral("--ola-patch")));
@@ -340,8 +312,8 @@ void OlaOutputTest::noDeviceReportedOnceAndCleared() {
     QVERIFY(reader.open(olad.port(), 3));
     OlaDevices other(olad.port()); // as olad's web page or ola_patch would
     QVERIFY(other.patch(1, 0, 3));
-    QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
-    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader)[0] == 255; }));
+    KTR_TICK_UNTIL(show.sequencer, !show.port.failing());
+    KTR_TICK_UNTIL(show.sequencer, lastFrame(reader)[0] == 255);
     QCOMPARE(failures.size(), 1);
 }
 
@@ -353,19 +325,18 @@ void OlaOutputTest::stalledOladReported() {
     show.boxes.setRow(1, QStringLiteral("x00000000000"));
     show.boxes.enableOnly({1});
     show.sequencer.startStop();
-    QVERIFY(tickUntil(show.sequencer, [&] { return dummyUniverse(olad.port()) == 1u; }));
+    KTR_TICK_UNTIL(show.sequencer, dummyUniverse(olad.port()) == 1u);
     QVERIFY(!show.port.failing());
 
     olad.pause(); // accepts connections (the kernel does), reads nothing
     QElapsedTimer stalled;
     stalled.start();
-    QVERIFY(tickUntil(
-        show.sequencer, [&] { return failures.size() == 1; }, 8s));
+    KTR_TICK_UNTIL_WITH_TIMEOUT(show.sequencer, failures.size() == 1, 8000);
     qInfo("stalled olad reported after %lld ms", stalled.elapsed());
     QVERIFY(failures.first().first().toString().contains(QStringLiteral("nem válaszol")));
     QVERIFY(show.port.failing() && !show.port.reachesNoDevice());
     olad.resume();
-    QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+    KTR_TICK_UNTIL(show.sequencer, !show.port.failing());
 }
 
 // The sender is started by the first write, on the playback thread; a policy of that thread
@@ -406,24 +377,23 @@ void OlaOutputTest::longStallKeepsOneConnection() {
     show.boxes.setRow(2, QStringLiteral("0x0000000000"));
     show.boxes.enableOnly({1, 2});
     show.sequencer.startStop();
-    QVERIFY(tickUntil(show.sequencer, [&] { return lastFrame(reader)[0] == 255 && !show.port.failing(); }));
+    KTR_TICK_UNTIL(show.sequencer, lastFrame(reader)[0] == 255 && !show.port.failing());
     const int connections = connectionsTo(olad.port()); // the sender's and the reader's
 
     olad.pause();
     QElapsedTimer stalled;
     stalled.start();
-    QVERIFY(tickUntil(
-        show.sequencer, [&] { return stalled.elapsed() > 7000; }, 10s));
+    KTR_TICK_UNTIL_WITH_TIMEOUT(show.sequencer, stalled.elapsed() > 7000, 10000);
     QVERIFY(show.port.failing());
     QCOMPARE(connectionsTo(olad.port()), connections);
 
     olad.resume();
     QElapsedTimer continued;
     continued.start();
-    QVERIFY(tickUntil(show.sequencer, [&] { return !show.port.failing(); }));
+    KTR_TICK_UNTIL(show.sequencer, !show.port.failing());
     const qint64 answered = continued.elapsed();
     const auto back = OlaFrameReader::Clock::now();
-    QVERIFY(tickUntil(show.sequencer, [&] { return reader.frames().back().arrived > back; }));
+    KTR_TICK_UNTIL(show.sequencer, reader.frames().back().arrived > back);
     qInfo("after a 7 s stall: olad's answer %lld ms after it continued, the next frame %lld ms after that",
           answered,
           (long long)std::chrono::duration_cast<std::chrono::milliseconds>(reader.frames().back().arrived -

@@ -27,6 +27,7 @@ private slots:
     void writePortsOrder();
     void recordingPortRefusesOtherAddresses();
     void leftOutputClosedOffThePlayingThread();
+    void failureAskedWhileStartSwapsOutputs();
 };
 
 void OutputTest::encodeStep_data() {
@@ -218,6 +219,31 @@ void OutputTest::leftOutputClosedOffThePlayingThread() {
     QVERIFY(router.portOut(888, 2));
     QCOMPARE(closed.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     QVERIFY(closed.get() != std::this_thread::get_id());
+}
+
+// The window asks about the output (the failure message, the menu) while START on the playing
+// thread takes up a new choice and the closer destroys the old one. Meaningful under
+// ThreadSanitizer, which reports any unguarded look at the outgoing backend.
+void OutputTest::failureAskedWhileStartSwapsOutputs() {
+    OutputRouter router(OutputChoice{}, std::make_unique<RecordingPort>());
+    std::atomic<bool> done{false};
+    std::thread playing([&] {
+        while (!done) {
+            router.retry(); // START
+            router.portOut(888, 1);
+        }
+    });
+    int latching = 0;
+    for (int i = 0; i < 2000; ++i) {
+        auto next = std::make_unique<RecordingPort>();
+        next->setLatching(i % 2 == 0);
+        router.choose(OutputChoice{}, std::move(next));
+        latching += router.latchesFailures() ? 1 : 0;
+        latching += router.failing() ? 1 : 0;
+    }
+    done = true;
+    playing.join();
+    QVERIFY(latching > 0);
 }
 
 QTEST_APPLESS_MAIN(OutputTest)

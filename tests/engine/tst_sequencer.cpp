@@ -1,6 +1,7 @@
 #include "FakeStepPattern.h"
 
 #include "RecordingPort.h"
+#include "SequencerRig.h"
 #include "output/Module1.h"
 #include "sequencer/Sequencer.h"
 
@@ -19,15 +20,8 @@ QString rowFor(int step) {
     return row;
 }
 
-struct Rig {
-    FakeStepPattern boxes;
-    Module1 module;
-    RecordingPort port;
-    Sequencer sequencer{boxes, boxes, module, port};
-
+struct Rig : SequencerRig<RecordingPort> {
     Rig() {
-        sequencer.timer().stop(); // ticks are driven by hand
-        sequencer.load();
         for (int step = 1; step <= StepCount; ++step)
             boxes.setRow(step, rowFor(step));
     }

@@ -140,8 +140,7 @@ void StepToolsTest::grayedBoxCountsAsOffAndIsLeftAlone() {
     StepTools::shiftRight(boxes, 1);
     QCOMPARE(boxes.channelBox(1, 2), 0);
     StepTools::invertStep(boxes, 1);
-    StepTools::StepRow allOn{};
-    allOn.fill(true);
+    const StepTools::StepRow allOn = EffectGrid::AllChannels;
     QCOMPARE(StepTools::copyStep(boxes, 1), allOn);
     QCOMPARE(boxes.channelBox(1, 1), 1);
 }

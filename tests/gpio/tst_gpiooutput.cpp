@@ -1,6 +1,7 @@
 #include "FakeGpioChip.h"
 #include "FakeStepPattern.h"
 
+#include "SequencerRig.h"
 #include "output/Module1.h"
 #include "output/OutputChoice.h"
 #include "output/OutputRouter.h"
@@ -51,17 +52,7 @@ QList<int> drivenOffsets(const GpioSettings& settings) {
     return offsets;
 }
 
-struct Show {
-    FakeStepPattern boxes;
-    Module1 module;
-    GpioPort port;
-    Sequencer sequencer{boxes, boxes, module, port};
-
-    explicit Show(const GpioSettings& settings) : port(settings) {
-        sequencer.timer().stop(); // ticks by hand
-        sequencer.load();
-    }
-};
+using Show = SequencerRig<GpioPort>;
 
 } // namespace
 

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -37,8 +38,8 @@ public:
 struct Window {
     Window() {
         form.setFileChooser(chooser);
-        form.setSaveQuestion(question);  // the edits here are thrown away when a file opens
-        form.sequencer().timer().stop(); // ticks are driven by hand
+        form.setSaveQuestion(question); // the edits here are thrown away when a file opens
+        form.engine().pauseTimer();     // ticks are driven by hand
         form.show();
     }
     QByteArray bytes() { return writeEffect(form, form.sequencer().speed, form.module()); }
@@ -92,6 +93,7 @@ private slots:
     void examplesOpenWithoutBecomingTheCurrentFile();
     void contextMenusOfRowsAndColumns();
     void editMenuActsOnTheFocusedStep();
+    void remoteStepsAndStartShowInTheWindow();
 };
 
 void EditingTest::undoAndRedoGiveByteIdenticalEffects() {
@@ -196,8 +198,8 @@ void EditingTest::examplesOpenWithoutBecomingTheCurrentFile() {
     for (const ExampleLibrary::Example& example : examples) {
         const EffectParseResult parsed = parseEffect(readFile(example.path), example.path);
         QVERIFY2(parsed.effect, qPrintable(parsed.error));
-        QVERIFY(parsed.effect->speed.has_value());
-        QVERIFY(std::count(parsed.effect->enables.begin(), parsed.effect->enables.end(), true) >= 2);
+        QVERIFY(parsed.effect->grid.speed().has_value());
+        QVERIFY(parsed.effect->grid.enableText().count(u'x') >= 2);
     }
 
     Window w;
@@ -244,11 +246,7 @@ void EditingTest::contextMenusOfRowsAndColumns() {
                                 QStringLiteral("Lépés törlése")};
     QCOMPARE(w.texts(menu), stepTools);
     menu->actions().at(1)->trigger();
-    QCOMPARE(StepTools::copyStep(w.form, 2), [] {
-        StepTools::StepRow all{};
-        all.fill(true);
-        return all;
-    }());
+    QCOMPARE(StepTools::copyStep(w.form, 2), EffectGrid::AllChannels);
     menu->hide();
 
     // On a channel box: the step's tools, then its column's.
@@ -300,6 +298,23 @@ void EditingTest::editMenuActsOnTheFocusedStep() {
     QCOMPARE(w.form.channelBox(7, 5), 1);
     QTest::keyClick(&w.form, Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(w.form.channelBox(7, 5), 0);
+}
+
+// A remote's edit lands in the boxes as one undo step, and its START on the button and the label.
+void EditingTest::remoteStepsAndStartShowInTheWindow() {
+    Window w;
+    ShowControl& show = w.form.showControl();
+    QVERIFY(show.setStep(4, true, *EffectGrid::channelsFromText(u"xx0000000000")).ok());
+    QCOMPARE(w.form.channelBox(4, 1) + w.form.channelBox(4, 2) + w.form.enableBox(4), 3);
+    QCOMPARE(w.stack().count(), 1);
+    QVERIFY(w.form.windowTitle().endsWith(u'*'));
+    show.start();
+    QTRY_COMPARE(w.form.findChild<QPushButton*>(QStringLiteral("Start_Stop"))->text(),
+                 QStringLiteral("STOP"));
+    QCOMPARE(w.form.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Fut."));
+    w.edit().undoAction()->trigger();
+    QCOMPARE(w.form.channelBox(4, 1) + w.form.channelBox(4, 2) + w.form.enableBox(4), 0);
+    QVERIFY(show.running()); // undo leaves playback alone
 }
 
 QTEST_MAIN(EditingTest)

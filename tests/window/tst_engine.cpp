@@ -81,7 +81,7 @@ void EngineTest::startWritesComeBeforeTheFirstTick() {
     StampedPort port;
     Form1 window(port, EngineThreading::Thread);
     QVERIFY(window.engine().threaded());
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     window.setEnableBox(1, 1);
     window.setChannelBox(1, 1, 1);
     window.setChannelBox(1, 12, 1);
@@ -100,7 +100,7 @@ void EngineTest::clickBetweenTicksPlaysAtTheNext() {
     StampedPort port;
     Form1 window(port, EngineThreading::Thread);
     window.show();
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     window.setEnableBox(1, 1);
     window.setEnableBox(2, 1);
     window.Start_Stop_Click();

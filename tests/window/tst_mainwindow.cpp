@@ -232,7 +232,7 @@ void MainWindowTest::startStopCaptionsAndWrites() {
 void MainWindowTest::tickOnTheRealWindow() {
     RecordingPort port;
     Form1 window(port);
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     window.setEnableBox(3, 1);
     window.setEnableBox(7, 1);
     window.setChannelBox(3, 1, 1);  // 128
@@ -247,7 +247,7 @@ void MainWindowTest::tickOnTheRealWindow() {
     const QList<RecordingPort::Write> step7{{888, 1}, {890, 195}};
     for (int step : played) {
         port.writes.clear();
-        window.sequencer().tick();
+        window.engine().tickNow();
         QCOMPARE(redSteps(window), step ? QList<int>{step} : QList<int>{});
         if (step == 0)
             QVERIFY(port.writes.isEmpty());
@@ -257,8 +257,8 @@ void MainWindowTest::tickOnTheRealWindow() {
     QCOMPARE(monitorItems(window), QStringList{QStringLiteral("x00000000x00")});
 
     // The running timer drives the same tick.
-    window.sequencer().speedChanged(2);
-    window.sequencer().timer().start();
+    window.engine().speedChanged(2);
+    window.engine().resumeTimer();
     port.writes.clear();
     QTRY_VERIFY(port.writes.size() >= 4);
 }
@@ -351,7 +351,7 @@ void MainWindowTest::aboutBoxIsSingleAndModeless() {
     Form1 window(port);
     window.show();
     window.setEnableBox(1, 1);
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     window.Start_Stop_Click();
 
     auto* dorn = window.findChild<QAction*>(QStringLiteral("dorn"));
@@ -394,7 +394,7 @@ void MainWindowTest::aboutBoxIsSingleAndModeless() {
 
     // Playback goes on while the box is open.
     port.writes.clear();
-    window.sequencer().tick();
+    window.engine().tickNow();
     QCOMPARE(port.writes.size(), 2);
 
     QTest::mouseClick(ok, Qt::LeftButton);
@@ -412,7 +412,7 @@ void MainWindowTest::portFailureShownOnceWithoutBlocking() {
     port.setFault(QStringLiteral("A párhuzamos port nem használható: /dev/parport0"));
     Form1 window(port);
     window.show();
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     window.setEnableBox(1, 1);
     window.Start_Stop_Click(); // returns: no modal loop
     QMessageBox* message = window.portMessage();
@@ -423,7 +423,7 @@ void MainWindowTest::portFailureShownOnceWithoutBlocking() {
     message->close();
     QTRY_VERIFY(!window.portMessage());
     for (int i = 0; i < 3; ++i)
-        window.sequencer().tick();
+        window.engine().tickNow();
     QVERIFY(!window.portMessage()); // not again on every tick
     QCOMPARE(monitorItems(window), QStringList{QStringLiteral("000000000000")});
     QCOMPARE(redSteps(window), QList<int>{1});

@@ -212,7 +212,7 @@ void OutputChoiceTest::menuOnTheWindow() {
     RecordingPort* port = recording.get();
     OutputRouter router(OutputChoice{}, std::move(recording));
     Form1 window(router);
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     const QList<QAction*> menus = window.menuBar()->actions();
     // After the original two, before the editing menu.
     QCOMPARE(menus.size(), 4);
@@ -247,11 +247,11 @@ void OutputChoiceTest::screenOnlyNeverReports() {
     screen.kind = QStringLiteral("screen");
     OutputRouter router(screen);
     Form1 window(router);
-    window.sequencer().timer().stop();
+    window.engine().pauseTimer();
     window.setEnableBox(1, 1);
     window.Start_Stop_Click();
     for (int i = 0; i < 5; ++i)
-        window.sequencer().tick();
+        window.engine().tickNow();
     QVERIFY(!window.portMessage());
     QVERIFY(!router.failing());
 }
