@@ -8,6 +8,7 @@
 //   ktr_bench --player [--ticks-scale F]
 //
 //   ktr_bench --edit
+//   ktr_bench --web      what the web page costs the show (see web_bench.cpp)
 //
 // --player measures the headless player (ktr --play) instead: in this process under a
 // QCoreApplication, and the real program as a child for its memory and start-up.
@@ -775,6 +776,8 @@ int dmxBench() {
 
 } // namespace
 
+int webBench(int argc, char* argv[]); // web_bench.cpp
+
 int main(int argc, char* argv[]) {
     const double mainEntryMs = msSinceProcessStart();
     qputenv("QT_QPA_PLATFORM",
@@ -802,6 +805,8 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--player"))
             return playerBench(argc, argv, mainEntryMs, scale);
+        if (!std::strcmp(argv[i], "--web"))
+            return webBench(argc, argv);
     }
 
     QApplication app(argc, argv);

@@ -26,7 +26,8 @@ dpkg --print-foreign-architectures | grep -qx "$arch" || {
 # daemon of the same architecture, and the daemon cannot sit beside the host's own. Its files are
 # unpacked into the sysroot below instead.
 ./scripts/install-deps.sh crossbuild-essential-$arch qemu-user-static dpkg-dev file \
-  qt6-base-dev:$arch libgl-dev:$arch libxcb1-dev:$arch libprotobuf-dev:$arch libola1:$arch libgpiod-dev:$arch
+  qt6-base-dev:$arch libgl-dev:$arch libxcb1-dev:$arch libprotobuf-dev:$arch libola1:$arch libgpiod-dev:$arch \
+  qt6-httpserver-dev:$arch qt6-websockets-dev:$arch libqrencode-dev:$arch
 
 # Unpacked again whenever the version apt has differs from the one unpacked.
 version=$(dpkg-query -W -f='${Version}' "libola1:$arch")

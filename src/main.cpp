@@ -4,7 +4,9 @@
 #include "sequencer/RealtimePriority.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
+#include "ui/RemoteControl.h"
 #include "ui/Rtkit.h"
+#include "web/WebOptions.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -82,6 +84,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "ktr: %s\n", outputError.toLocal8Bit().constData());
         return 2;
     }
+    WebOptions web;
+    if (!commandLine.applyWebOptions(web, &outputError)) {
+        std::fprintf(stderr, "ktr: %s\n", outputError.toLocal8Bit().constData());
+        return 2;
+    }
     if (!CommandLine::hasDisplay(arguments)) {
         std::fputs(CommandLine::noDisplayMessage().toLocal8Bit().constData(), stderr);
         return 1;
@@ -101,6 +108,7 @@ int main(int argc, char* argv[]) {
     OutputRouter port(output);
     Form1 window(port, EngineThreading::Thread);
     window.show();
+    window.remoteControl().configure(web); // a port in use is told once, and the show goes on
     // As Open would: a bad file gets its message and the window stays empty.
     if (!commandLine.file().isEmpty())
         window.effectCommands().openFile(commandLine.file());

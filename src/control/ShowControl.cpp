@@ -39,6 +39,15 @@ void ShowControl::stop() {
         startStop();
 }
 
+void ShowControl::outputsOff() {
+    m_engine.outputsOff();
+}
+
+void ShowControl::restartWalk() {
+    m_engine.rewind();
+    m_step = 0;
+}
+
 ShowControl::Result ShowControl::setSpeed(int milliseconds) {
     if (milliseconds < SpeedMin || milliseconds > SpeedMax) {
         return {Outcome::Refused, QStringLiteral("A sebesség %1 és %2 ms között lehet, nem %3.")

@@ -71,6 +71,12 @@ public:
     // START when stopped; nothing when already playing (and the other way round).
     void start();
     void stop();
+    // Every output off: a step with every channel low is written to the port (a schedule's pause,
+    // after stop(); the outputs otherwise keep the last step).
+    void outputsOff();
+    // The next tick plays the first enabled step, as after START, without START's write: a
+    // playlist hands over to its next effect at a step boundary.
+    void restartWalk();
 
     // As the speed bar would take it: 2..800 ms, else refused and nothing changed.
     Result setSpeed(int milliseconds);

@@ -93,6 +93,14 @@ bool EffectCommands::report(const QString& message, QString* error) {
 }
 
 bool EffectCommands::readAndUse(const QString& path, QString* error) {
+    // A show names effects and when they play; it is not one, and only the player plays it.
+    if (path.endsWith(QLatin1String(".show"), Qt::CaseInsensitive))
+        return report(
+            QStringLiteral("Nem nyitható meg: „%1”\nEz egy műsorfájl (effektek sorrendje és ütemezése), "
+                           "nem effekt. Az ablak csak effektfájlt (.eff) nyit meg; a műsort a lejátszó "
+                           "játssza: ktr --play %2")
+                .arg(QDir::toNativeSeparators(path), QFileInfo(path).fileName()),
+            error);
     // The path becomes current only once the file is in: a file that failed to open must not
     // be the one a later Save writes over.
     // Stamped before it is read: a change while reading shows as a change at the next Save.

@@ -19,14 +19,18 @@ HeadlessPlayer::HeadlessPlayer(Port& port, PlayerStatus& status, EngineThreading
 
 void HeadlessPlayer::start(const Effect& effect, std::optional<int> speedOverride, const QString& path) {
     m_speedOverride = speedOverride;
-    m_speed.reset(Sequencer::StartInterval);
-    m_engine.load();
+    standBy();
     Effect used = effect;
     if (speedOverride)
         used.grid.setSpeed(qint16(*speedOverride));
     m_files.useEffect(used, path, path.isEmpty() ? std::nullopt : FileStamp::of(path));
     m_show.boxesChanged();
     m_show.start();
+}
+
+void HeadlessPlayer::standBy() {
+    m_speed.reset(Sequencer::StartInterval);
+    m_engine.load();
     m_retry.start();
 }
 

@@ -38,6 +38,9 @@ public:
     // else the start value), then START.
     void start(const Effect& effect, std::optional<int> speedOverride = std::nullopt,
                const QString& path = QString());
+    // Start-up values and the background retry of a failed output, without an effect or START:
+    // a show's schedule says when it plays, and its playlist what.
+    void standBy();
     // Reads the file again. A good one takes over at the next tick, without restarting the
     // timer or the step walk; its speed applies unless the speed was overridden. It is read as at
     // the start (readEffectFile); a bad one, or one that keeps changing, is reported and the old

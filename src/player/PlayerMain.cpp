@@ -6,6 +6,12 @@
 #include "ServiceNotifier.h"
 #include "SignalWatcher.h"
 #include "output/Port.h"
+#include "show/ClockSync.h"
+#include "show/ShowFile.h"
+#include "show/ShowMain.h"
+#include "show/SystemClock.h"
+#include "web/QrCode.h"
+#include "web/WebServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,11 +55,26 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
         service.ready(playing);
     });
 
+    // Before anything plays: a port in use ends the player like a bad command line.
+    std::unique_ptr<WebServer> web;
+    if (options.web.enabled) {
+        web = WebServer::start(player.showControl(), options.web, WebKey::playerKeyPath(), &error);
+        if (!web) {
+            status.error(error);
+            return BadCommandLine;
+        }
+    }
+
     player.start(*effect, options.speed, options.file);
     status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
                     .arg(options.file)
                     .arg(player.interval())
                     .arg(outputName));
+    if (web) {
+        // On stderr, so that a unit's journal has it: the address with the key, and as a QR code.
+        const QString url = web->pageUrl();
+        status.error(QStringLiteral("Távvezérlés: %1\n%2").arg(url, QrCode(url.toUtf8()).text()));
+    }
     // Signals are read from here on; a reload asked for earlier has waited for this.
     service.ready(playing);
     status.watch([&player] { return player.pattern().playingStep(); },
@@ -84,6 +105,15 @@ int runPlayer(int argc, char* argv[]) {
         status.error(error);
         return BadCommandLine;
     }
+    if (options.previewDays) {
+        SystemClock clock;
+        return runShowPreview(options, clock, status);
+    }
     const std::unique_ptr<Port> port = options.output.createPort();
+    if (isShowPath(options.file)) {
+        SystemClock clock;
+        SystemClockSync sync;
+        return runShow(options, *port, options.output.description(), status, clock, sync);
+    }
     return runPlayer(options, *port, options.output.description(), status);
 }

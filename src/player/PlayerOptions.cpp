@@ -3,6 +3,7 @@
 #include "effects/EffectFile.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <cstring>
 
@@ -15,7 +16,10 @@ QString usage() {
             text +=
                 QStringLiteral(" [--%1 %2]").arg(option.names().constFirst(), option.valueName().toUpper());
     }
-    return text + QStringLiteral(" [--speed EZREDMÁSODPERC]\nA KIMENET lehet: ") +
+    return text +
+           QStringLiteral(
+               " [--speed EZREDMÁSODPERC] [--web [CÍM:]PORT] [--web-key-file FÁJL]\n"
+               "       ktr --play MŰSOR.show [--output KIMENET] [--preview NAPOK]\nA KIMENET lehet: ") +
            OutputChoice::outputForms() + QLatin1Char('.');
 }
 
@@ -34,8 +38,10 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption play(QStringLiteral("play"), QString(), QStringLiteral("file"));
     const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("ms"));
-    parser.addOptions({play, speed});
+    const QCommandLineOption preview(QStringLiteral("preview"), QString(), QStringLiteral("days"));
+    parser.addOptions({play, speed, preview});
     parser.addOptions(OutputChoice::commandLineOptions());
+    parser.addOptions(WebOptions::commandLineOptions());
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty() || !parser.isSet(play) ||
         parser.values(play).size() != 1) {
         error = QStringLiteral("Hibás parancssor.\n") + usage();
@@ -43,7 +49,14 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
     }
     options = PlayerOptions();
     options.file = parser.value(play);
-    if (!options.output.applyCommandLine(parser, &error))
+    // The service names its show without an extension: NAME.show when there is one, else NAME.eff.
+    if (!options.file.isEmpty() && !QFileInfo::exists(options.file) &&
+        !options.file.endsWith(QLatin1String(".eff"), Qt::CaseInsensitive) &&
+        !options.file.endsWith(QLatin1String(".show"), Qt::CaseInsensitive)) {
+        const QString show = options.file + QStringLiteral(".show");
+        options.file = QFileInfo::exists(show) ? show : options.file + QStringLiteral(".eff");
+    }
+    if (!options.output.applyCommandLine(parser, &error) || !options.web.applyCommandLine(parser, &error))
         return false;
     if (parser.isSet(speed)) {
         bool number = false;
@@ -57,6 +70,28 @@ bool PlayerOptions::parse(const QStringList& arguments, PlayerOptions& options, 
             return false;
         }
         options.speed = value;
+    }
+    if (parser.isSet(preview)) {
+        bool number = false;
+        const int days = parser.value(preview).trimmed().toInt(&number);
+        if (!number || days < 1 || days > MaxPreviewDays) {
+            error = QStringLiteral("Az előnézet (--preview) 1 és %1 közötti napok száma, nem „%2”.")
+                        .arg(MaxPreviewDays)
+                        .arg(parser.value(preview));
+            return false;
+        }
+        options.previewDays = days;
+    }
+    const bool show = options.file.endsWith(QLatin1String(".show"), Qt::CaseInsensitive);
+    if (options.previewDays && !show) {
+        error = QStringLiteral(
+            "Az előnézet (--preview) egy műsorfájl (.show) ütemezését mutatja, effektfájlét nem.");
+        return false;
+    }
+    if (options.speed && show) {
+        error = QStringLiteral("Műsorfájlnál a --speed nem használható: a sebességet az Effect= sorok adják, "
+                               "vagy az effektfájl.");
+        return false;
     }
     if (options.file.isEmpty()) {
         error = QStringLiteral("Hiányzik a lejátszandó effektfájl neve.\n") + usage();

@@ -28,7 +28,8 @@ QString PlayerStatus::liveText() const {
                              .arg(step > 0 ? QString::number(step) : QStringLiteral("–"), 2)
                              .arg(m_monitorLine.isEmpty() ? QStringLiteral("––––––––––––") : m_monitorLine)
                              .arg(m_interval ? m_interval() : 0);
-    return m_outputNote.isEmpty() ? line : line + QStringLiteral("   [") + m_outputNote + QLatin1Char(']');
+    const QString shown = m_showNote.isEmpty() ? line : m_showNote + QStringLiteral("   ") + line;
+    return m_outputNote.isEmpty() ? shown : shown + QStringLiteral("   [") + m_outputNote + QLatin1Char(']');
 }
 
 void PlayerStatus::info(const QString& text) {

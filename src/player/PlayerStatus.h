@@ -28,6 +28,8 @@ public:
 
     // A short note on the output at the end of the live line (empty: none).
     void setOutputNote(const QString& note) { m_outputNote = note; }
+    // A show's word at the start of the live line: what plays, or the pause (empty: none).
+    void setShowNote(const QString& note) { m_showNote = note; }
 
     void info(const QString& text);
     void error(const QString& text);
@@ -50,6 +52,7 @@ private:
     QString m_monitorLine;
     QString m_shown;
     QString m_outputNote;
+    QString m_showNote;
     std::function<int()> m_step;
     std::function<int()> m_interval;
 };

@@ -116,6 +116,26 @@ void PlaybackEngine::retryOutput() {
     post(m_retryRequests);
 }
 
+void PlaybackEngine::outputsOff() {
+    if (m_halted)
+        return;
+    if (!m_thread.joinable()) {
+        m_sequencer.outputsOff();
+        return;
+    }
+    post(m_offRequests);
+}
+
+void PlaybackEngine::rewind() {
+    if (m_halted)
+        return;
+    if (!m_thread.joinable()) {
+        m_sequencer.rewind();
+        return;
+    }
+    post(m_rewindRequests);
+}
+
 void PlaybackEngine::boxesChanged() {
     if (!m_thread.joinable() || m_publishPending)
         return;
@@ -192,10 +212,16 @@ void PlaybackEngine::applyRequests() {
     const unsigned posted = m_requestsPosted.load();
     if (m_retryRequests.exchange(0) > 0)
         m_port.retry();
+    // An off before the toggles: one posted with a STOP may as well go first (no tick comes in
+    // between), and one posted before a START must.
+    if (m_offRequests.exchange(0) > 0)
+        m_sequencer.outputsOff();
     for (unsigned toggles = m_toggleRequests.exchange(0); toggles > 0; --toggles) {
         m_enginePattern.use(m_snapshots.latest());
         m_sequencer.startStop();
     }
+    if (m_rewindRequests.exchange(0) > 0)
+        m_sequencer.rewind();
     for (unsigned ticks = m_tickRequests.exchange(0); ticks > 0; --ticks) {
         m_enginePattern.use(m_snapshots.latest());
         m_sequencer.tick();

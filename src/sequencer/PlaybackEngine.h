@@ -84,6 +84,10 @@ public:
     void boxesChanged();
     // Opens a failed output afresh at its next write, as START does, without touching playback.
     void retryOutput();
+    // Sequencer::outputsOff() and rewind(), in order with START/STOP: an off asked for after a
+    // STOP is written after it, and a START asked for after an off comes after that.
+    void outputsOff();
+    void rewind();
     // Ends playback for good: no tick and no write after this returns.
     void halt();
 
@@ -135,6 +139,8 @@ private:
     std::atomic<unsigned> m_toggleRequests{0};
     std::atomic<unsigned> m_tickRequests{0};
     std::atomic<unsigned> m_retryRequests{0};
+    std::atomic<unsigned> m_offRequests{0};
+    std::atomic<unsigned> m_rewindRequests{0};
     std::atomic<unsigned> m_requestsPosted{0};
     std::atomic<unsigned> m_requestsDone{0};
     std::atomic<bool> m_quit{false};

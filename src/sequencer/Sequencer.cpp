@@ -5,6 +5,8 @@
 #include "output/StepEncoder.h"
 #include "output/StepPattern.h"
 
+#include <utility>
+
 Sequencer::Sequencer(StepPattern& boxes, MonitorView& monitorView, Module1& module, Port& port,
                      QObject* parent)
     : QObject(parent), m_boxes(boxes), m_monitorView(monitorView), m_module(module), m_port(port) {
@@ -31,6 +33,7 @@ void Sequencer::load() {
 // in the tick that plays the step before them, and the next tick lands on the next enabled step.
 // The wrap does not carry on past step 1 in the same tick, which is what gives the empty ticks.
 void Sequencer::tick() {
+    m_inTick = true;
     if (running == 1) {
         clearStepHighlight();
         ++currentStep;
@@ -48,6 +51,9 @@ void Sequencer::tick() {
         }
     }
     if (currentStep == StepCount)
+        currentStep = 0;
+    m_inTick = false;
+    if (std::exchange(m_rewindPending, false))
         currentStep = 0;
 }
 
@@ -67,6 +73,23 @@ void Sequencer::startStop() {
 void Sequencer::speedChanged(int value) {
     speed = static_cast<qint16>(value);
     m_timer.setInterval(static_cast<int>(*speed));
+}
+
+void Sequencer::outputsOff() {
+    m_module.dataValue = 0;
+    m_module.controlValue = 203; // all four control pins low
+    m_module.dataPort = Port::DataAddress;
+    sendToPort();
+}
+
+void Sequencer::rewind() {
+    // From a step's report inside the tick (the inline engine), the rest of that tick's pass must
+    // not move the counter on again: it is set when the pass is over.
+    if (m_inTick) {
+        m_rewindPending = true;
+        return;
+    }
+    currentStep = 0;
 }
 
 void Sequencer::clearStepHighlight() {

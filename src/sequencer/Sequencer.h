@@ -36,6 +36,12 @@ public:
     // The speed bar's change: the new interval in milliseconds, also while playing.
     void speedChanged(int value);
 
+    // Every channel low, written to the port as a step would be (a schedule's pause, after STOP).
+    void outputsOff();
+    // The next tick plays the first enabled step, as after START but without START's write (a
+    // playlist handing over to its next effect at a step boundary).
+    void rewind();
+
     IntervalTimer& timer() { return m_timer; }
     const IntervalTimer& timer() const { return m_timer; }
 
@@ -65,4 +71,6 @@ private:
     OutputMonitor m_monitor;
     IntervalTimer m_timer;
     QStringList m_reportedFailures;
+    bool m_inTick = false;
+    bool m_rewindPending = false;
 };

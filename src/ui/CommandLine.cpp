@@ -2,6 +2,7 @@
 
 #include "output/ListOutputs.h"
 #include "output/OutputChoice.h"
+#include "web/WebOptions.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -61,21 +62,29 @@ CommandLine::CommandLine()
       m_listOutputs(
           QStringLiteral("list-outputs"),
           QStringLiteral("Kiírja a most elérhető kimeneteket (a kiválasztó kapcsolókkal), és kilép.")),
-      m_play(
-          QStringLiteral("play"),
-          QStringLiteral("Lejátssza a fájlt ablak és kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
-          QStringLiteral("FÁJL.eff")),
+      m_play(QStringLiteral("play"),
+             QStringLiteral(
+                 "Lejátssza az effektet vagy a műsort (MŰSOR.show: effektek sorban, ütemezve) ablak és "
+                 "kijelző nélkül (SIGTERM: vége, SIGHUP: újraolvasás)."),
+             QStringLiteral("FÁJL.eff")),
       m_speed(QStringLiteral("speed"),
               QStringLiteral("A --play mellett: a lépésköz ezredmásodpercben (2..800), a fájlé helyett."),
-              QStringLiteral("ms")) {
+              QStringLiteral("ms")),
+      m_preview(
+          QStringLiteral("preview"),
+          QStringLiteral("A --play MŰSOR.show mellett: kiírja, mikor indul és áll meg a műsor a következő "
+                         "NAPOK napban (1..366), és kilép; nem játszik le semmit."),
+          QStringLiteral("NAPOK")) {
     m_parser.setApplicationDescription(
         QStringLiteral("KTR (zorvány): futófény-szerkesztő és -lejátszó a PC párhuzamos portjára."));
     m_parser.addOption(m_help);
     m_parser.addOption(m_version);
     m_parser.addOptions(OutputChoice::commandLineOptions());
+    m_parser.addOptions(WebOptions::commandLineOptions());
     m_parser.addOption(m_listOutputs);
     m_parser.addOption(m_play);
     m_parser.addOption(m_speed);
+    m_parser.addOption(m_preview);
     m_parser.addPositionalArgument(QStringLiteral("FÁJL.eff"),
                                    QStringLiteral("Induláskor megnyitandó effektfájl."),
                                    QStringLiteral("[FÁJL.eff]"));
@@ -118,6 +127,9 @@ bool CommandLine::parse(const QStringList& arguments) {
     if (m_parser.isSet(m_speed)) {
         return mistake(QStringLiteral("a --speed csak a --play mellett használható."));
     }
+    if (m_parser.isSet(m_preview)) {
+        return mistake(QStringLiteral("a --preview csak a --play MŰSOR.show mellett használható."));
+    }
     const QStringList files = m_parser.positionalArguments();
     if (files.size() > 1) {
         return mistake(QStringLiteral("egyszerre csak egy effektfájl nyitható meg."));
@@ -132,6 +144,10 @@ bool CommandLine::mistake(const QString& text) {
     print(stderr, QStringLiteral("ktr: %1\n").arg(text));
     m_exitCode = 2;
     return false;
+}
+
+bool CommandLine::applyWebOptions(WebOptions& web, QString* error) const {
+    return web.applyCommandLine(m_parser, error);
 }
 
 bool CommandLine::applyOutputOptions(OutputChoice& choice, QString* error) const {

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 struct OutputChoice;
+struct WebOptions;
 
 // The program's command line, read before any QApplication exists so that --help, --version and
 // a mistake in the options need no display. Qt's own -platform/-display/-style options pass
@@ -28,6 +29,9 @@ public:
     // value is malformed; choice is then unchanged.
     bool applyOutputOptions(OutputChoice& choice, QString* error) const;
 
+    // Applies --web and --web-key-file, if given. False with a Hungarian error when malformed.
+    bool applyWebOptions(WebOptions& web, QString* error) const;
+
     // For options added elsewhere: set them up before parse(), read them after.
     QCommandLineParser& parser() { return m_parser; }
 
@@ -49,6 +53,7 @@ private:
     // here they are only listed in the help, and --speed alone is a mistake.
     QCommandLineOption m_play;
     QCommandLineOption m_speed;
+    QCommandLineOption m_preview;
     QString m_file;
     QString m_error;
     int m_exitCode = 0;

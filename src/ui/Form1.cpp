@@ -6,6 +6,7 @@
 #include "FileMenu.h"
 #include "MonitorDelegate.h"
 #include "OutputMenu.h"
+#include "RemoteControl.h"
 #include "SpeedEntry.h"
 #include "TaskbarHint.h"
 #include "Twips.h"
@@ -97,8 +98,12 @@ Form1::Form1(Port& port, EngineThreading threading, QWidget* parent)
     buildMenus();
     watchForChanges();
     new FileMenu(*this, *findChild<QMenu*>(QStringLiteral("menü2")), *m_effects);
-    if (router)
-        menuBar()->addMenu(new OutputMenu(*router, this));
+    m_remote = new RemoteControl(*m_show, this);
+    if (router) {
+        auto* outputMenu = new OutputMenu(*router, this);
+        outputMenu->addTrailingAction(m_remote->action()); // "Távvezérlés…", after the outputs
+        menuBar()->addMenu(outputMenu);
+    }
     m_editMenus = new EditMenus(*this, *m_effects); // its menus come after the original ones
     new WindowKeys(*this, *m_startStop, *m_vscroll1);
     auto* speedEntry = new SpeedEntry(*m_vscroll1, client);

@@ -28,6 +28,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QScrollBar;
+class RemoteControl;
 
 // The main window. Its check boxes are the effect (there is no model behind them), its captions
 // and scroll bar the visible run state. Logic reaches the boxes through StepPattern and the
@@ -58,6 +59,8 @@ public:
     PlaybackEngine& engine() { return m_engine; }
     // The show's one door: the window's handlers, and every remote, steer through it.
     ShowControl& showControl() { return *m_show; }
+    // The web page (--web, "Távvezérlés…").
+    RemoteControl& remoteControl() { return *m_remote; }
     Module1& module() { return m_module; }
     Dialog* aboutBox() const { return m_about; }
     QMessageBox* portMessage() const { return m_portMessage; }
@@ -111,6 +114,7 @@ private:
     Port& m_port;
     PlaybackEngine m_engine;
     ShowControl* m_show = nullptr;
+    RemoteControl* m_remote = nullptr;
     QPointer<Dialog> m_about;
     QPointer<QMessageBox> m_portMessage;
     DialogFileChooser m_dialogChooser{this};

@@ -46,6 +46,17 @@ void OutputMenu::refresh() {
                 connect(action, &QAction::triggered, this, [this, proposed] { choose(proposed); });
         }
     }
+    if (!m_trailing.isEmpty())
+        addSeparator();
+    for (const QPointer<QAction>& action : std::as_const(m_trailing)) {
+        if (action)
+            addAction(action);
+    }
+}
+
+void OutputMenu::addTrailingAction(QAction* action) {
+    m_trailing.append(action);
+    refresh();
 }
 
 // Only what is chosen here is saved: the output and its own settings. Whatever the command line

@@ -21,6 +21,9 @@ public:
 
     // Rebuilds the entries from the router's choice and state; done whenever the menu opens.
     void refresh();
+    // An entry kept after the outputs' own, below a separator, through every refresh. The menu
+    // does not own it.
+    void addTrailingAction(QAction* action);
 
 private:
     void choose(const OutputChoice& choice);
@@ -30,4 +33,5 @@ private:
     OutputRouter& m_router;
     QActionGroup* m_group = nullptr;
     QPointer<OutputSettingsDialog> m_dialog;
+    QList<QPointer<QAction>> m_trailing;
 };

@@ -49,8 +49,8 @@ public:
 
     Form(Port& port, FileChooser& chooser, SaveQuestion& question)
         : m_engine(*this, *this, m_module, port, EngineThreading::Inline),
-          m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module,
-                    m_engine, m_speed, chooser, question) {
+          m_effects([this](const QString& caption) { m_caption = caption; }, Title, *this, m_module, m_engine,
+                    m_speed, chooser, question) {
         m_speed.changed = [this](int value) {
             m_engine.speedChanged(value);
             m_effects.changes().recheck();
@@ -286,6 +286,8 @@ void EffectCommandsTest::failedOpenChangesNothing_data() {
         << "\xFF\xFEx\0" + QByteArray(700, '\0') << "UTF-16 (little-endian) kódolású";
     QTest::newRow("LF CR line ends") << "fordított.eff" << QByteArray(valid).replace("\r\n", "\n\r")
                                      << "1. sor: LF CR";
+    QTest::newRow("a show") << "bolt.show" << QByteArray("[Playlist]\nEffect=jó.eff 1m\n")
+                            << "ktr --play bolt.show";
 }
 
 void EffectCommandsTest::failedOpenChangesNothing() {
