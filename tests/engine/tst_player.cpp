@@ -119,6 +119,7 @@ private slots:
     void realProgramPlaysToDmx();
     void earlySignalNeverEndsTheShow_data();
     void earlySignalNeverEndsTheShow();
+    void tellsSystemdWhenReady_data();
     void tellsSystemdWhenReady();
     void launcherRunsNoRelativePath();
 };
@@ -556,10 +557,25 @@ void PlayerTest::earlySignalNeverEndsTheShow() {
 
 // Type=notify: READY=1 once the signals are watched, RELOADING=1 and READY=1 around a reload,
 // STOPPING=1 at the end, sent by the process systemd started (NotifyAccess=main).
+void PlayerTest::tellsSystemdWhenReady_data() {
+    QTest::addColumn<QString>("played"); // the file given to the player
+    QTest::addColumn<QString>("status");
+    QTest::newRow("an effect") << "show.eff"
+                               << "Lejátszás";
+    QTest::newRow("a show") << "bolt.show"
+                            << "Műsor";
+}
+
 void PlayerTest::tellsSystemdWhenReady() {
+    QFETCH(QString, played);
+    QFETCH(QString, status);
     SKIP_WITHOUT_CHILD_PROCESSES();
     Rig rig;
     rig.write(effectFile({1, 2, 3}, "20"));
+    QFile show(rig.dir.filePath(QStringLiteral("bolt.show")));
+    QVERIFY(show.open(QIODevice::WriteOnly) && show.write("[Playlist]\nEffect=show.eff 1m\n") > 0);
+    show.close();
+    const QString path = rig.dir.filePath(played);
     const QByteArray socketPath = QFile::encodeName(rig.dir.filePath(QStringLiteral("notify")));
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
@@ -581,10 +597,10 @@ void PlayerTest::tellsSystemdWhenReady() {
     environment.insert(QStringLiteral("NOTIFY_SOCKET"), QFile::decodeName(socketPath));
     ktr.setProcessEnvironment(environment);
     ktr.start(QStringLiteral(KTR_BINARY),
-              {QStringLiteral("--play"), rig.path, QStringLiteral("--output"), QStringLiteral("screen")});
+              {QStringLiteral("--play"), path, QStringLiteral("--output"), QStringLiteral("screen")});
     QVERIFY(ktr.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(received() >= 1, 10000);
-    QVERIFY2(messages.first().startsWith(QStringLiteral("READY=1\nSTATUS=Lejátszás: „%1”").arg(rig.path)),
+    QVERIFY2(messages.first().startsWith(QStringLiteral("READY=1\nSTATUS=%1: „%2”").arg(status, path)),
              qPrintable(messages.first()));
     ::kill(pid_t(ktr.processId()), SIGHUP);
     QTRY_VERIFY_WITH_TIMEOUT(received() >= 3, 10000);
