@@ -3,6 +3,7 @@
 #include "HeadlessPlayer.h"
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
+#include "PlayerWeb.h"
 #include "ServiceNotifier.h"
 #include "SignalWatcher.h"
 #include "output/Port.h"
@@ -10,8 +11,6 @@
 #include "show/ShowFile.h"
 #include "show/ShowMain.h"
 #include "show/SystemClock.h"
-#include "web/QrCode.h"
-#include "web/WebServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,32 +48,23 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
         player.stop();
         QCoreApplication::exit(0);
     });
+    // The file that plays: a remote may have opened another one of the show's folder.
     QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player, [&] {
+        const QString current = player.showControl().state().file;
         service.reloading();
-        player.reload(options.file);
+        player.reload(current.isEmpty() ? options.file : current);
         service.ready(playing);
     });
 
-    // Before anything plays: a port in use ends the player like a bad command line.
     std::unique_ptr<WebServer> web;
-    if (options.web.enabled) {
-        web = WebServer::start(player.showControl(), options.web, WebKey::playerKeyPath(), &error);
-        if (!web) {
-            status.error(error);
-            return BadCommandLine;
-        }
-    }
+    if (!startPlayerWeb(player.showControl(), options, status, web))
+        return BadCommandLine;
 
     player.start(*effect, options.speed, options.file);
     status.info(QStringLiteral("Lejátszás: „%1”, sebesség: %2 ms, kimenet: %3.")
                     .arg(options.file)
                     .arg(player.interval())
                     .arg(outputName));
-    if (web) {
-        // On stderr, so that a unit's journal has it: the address with the key, and as a QR code.
-        const QString url = web->pageUrl();
-        status.error(QStringLiteral("Távvezérlés: %1\n%2").arg(url, QrCode(url.toUtf8()).text()));
-    }
     // Signals are read from here on; a reload asked for earlier has waited for this.
     service.ready(playing);
     status.watch([&player] { return player.pattern().playingStep(); },

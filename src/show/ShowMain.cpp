@@ -7,6 +7,7 @@
 #include "ShowPlayer.h"
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerStatus.h"
+#include "player/PlayerWeb.h"
 #include "player/ServiceNotifier.h"
 #include "player/SignalWatcher.h"
 
@@ -73,6 +74,9 @@ int runShow(const PlayerOptions& options, Port& port, const QString& outputName,
         showPlayer.reload(options.file);
         service.ready(playing);
     });
+    std::unique_ptr<WebServer> web;
+    if (!startPlayerWeb(player.showControl(), options, status, web))
+        return 2; // as a bad command line
 
     status.info(QStringLiteral("Műsor: „%1”, %2 effekt, kimenet: %3.")
                     .arg(QDir::toNativeSeparators(options.file))

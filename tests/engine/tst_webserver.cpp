@@ -131,6 +131,7 @@ private slots:
     void stalledReaderLosesMessagesOthersGetAll();
     void keyFile_data();
     void keyFile();
+    void playerEndsWhenThePortIsTaken_data();
     void playerEndsWhenThePortIsTaken();
 };
 
@@ -462,7 +463,14 @@ void WebServerTest::keyFile() {
     }
 }
 
+void WebServerTest::playerEndsWhenThePortIsTaken_data() {
+    QTest::addColumn<QString>("played");
+    QTest::newRow("an effect") << QStringLiteral("show.eff");
+    QTest::newRow("a show") << QStringLiteral("evening.show");
+}
+
 void WebServerTest::playerEndsWhenThePortIsTaken() {
+    QFETCH(QString, played);
     if (qEnvironmentVariableIsSet("KTR_TEST_NO_CHILD_PROCESSES"))
         QSKIP(qgetenv("KTR_TEST_NO_CHILD_PROCESSES").constData());
     QTcpServer taken;
@@ -472,16 +480,21 @@ void WebServerTest::playerEndsWhenThePortIsTaken() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(effectFile());
     file.close();
+    QFile show(dir.filePath(QStringLiteral("evening.show")));
+    QVERIFY(show.open(QIODevice::WriteOnly));
+    show.write("[Playlist]\nEffect=show.eff 1m\n");
+    show.close();
     QProcess ktr;
     ktr.start(QStringLiteral(KTR_BINARY),
-              {QStringLiteral("--play"), file.fileName(), QStringLiteral("--output"),
+              {QStringLiteral("--play"), dir.filePath(played), QStringLiteral("--output"),
                QStringLiteral("screen"), QStringLiteral("--web"),
                QStringLiteral("127.0.0.1:%1").arg(taken.serverPort()), QStringLiteral("--web-key-file"),
                dir.filePath(QStringLiteral("web.key"))});
     QVERIFY(ktr.waitForFinished(10000));
     QCOMPARE(ktr.exitCode(), 2);
     QVERIFY(QString::fromUtf8(ktr.readAllStandardError()).contains(QStringLiteral("foglalt")));
-    QVERIFY(!ktr.readAllStandardOutput().contains("Lejátszás:")); // nothing played
+    const QByteArray out = ktr.readAllStandardOutput();
+    QVERIFY(!out.contains("Lejátszás:") && !out.contains("Műsor:")); // nothing played
 }
 
 QTEST_GUILESS_MAIN(WebServerTest)
