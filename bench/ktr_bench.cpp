@@ -600,7 +600,7 @@ void childProgram(double seconds, const char* label, const QStringList& output) 
     ktr.setProcessEnvironment(environment);
     QElapsedTimer wall;
     wall.start();
-    ktr.start(QStringLiteral(KTR_BINARY), QStringList{QStringLiteral("--play"), path} + output);
+    ktr.start(QStringLiteral(KTR_PLAYER_BINARY), QStringList{QStringLiteral("--play"), path} + output);
     if (!ktr.waitForStarted())
         return;
     QByteArray out;
@@ -625,7 +625,8 @@ void childProgram(double seconds, const char* label, const QStringList& output) 
     ktr.terminate();
     ktr.waitForFinished(5000);
     std::printf(
-        "ktr --play (child, %s, 2 ms): start line after %.0f ms, peak resident memory %s after %.0f s, "
+        "ktr-play as the unit starts it (child, %s, 2 ms): start line after %.0f ms, peak resident memory "
+        "%s after %.0f s, "
         "%s, SIGTERM to exit %.1f ms, exit code %d\n",
         label, startMs, hwm.constData(), seconds, gui ? "Qt Gui MAPPED" : "no Qt Gui or Widgets mapped",
         stopping.nsecsElapsed() / 1e6, ktr.exitCode());

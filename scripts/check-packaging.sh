@@ -34,7 +34,8 @@ appstreamcli validate-tree --no-net "$usr" >/dev/null || appstreamcli validate-t
 # copy pointed at the program and the manual page as installed here. It only warns about unknown
 # or malformed settings, so any output fails the check.
 mkdir "$tmp/units"
-sed "s|/usr/bin/ktr|$usr/bin/ktr|" "$usr/lib/systemd/system/ktr-play@.service" >"$tmp/units/ktr-play@.service"
+sed "s|/usr/libexec/ktr/ktr-play|$usr/libexec/ktr/ktr-play|" "$usr/lib/systemd/system/ktr-play@.service" \
+  >"$tmp/units/ktr-play@.service"
 verify=$(cd "$tmp/units" && MANPATH="$usr/share/man" systemd-analyze verify ktr-play@.service 2>&1) ||
   fail "systemd-analyze verify failed: $verify"
 [ -z "$verify" ] || fail "systemd-analyze verify: $verify"
@@ -47,7 +48,8 @@ exposure=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<<
 $(grep '✗' <<<"$security")"
 # The program named in the unit is the one installed next to it.
 exec_start=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$usr/lib/systemd/system/ktr-play@.service")
-[ "$exec_start" = /usr/bin/ktr ] || fail "the unit starts $exec_start, the program is installed as /usr/bin/ktr"
+[ "$exec_start" = /usr/libexec/ktr/ktr-play ] ||
+  fail "the unit starts $exec_start, the player is installed as /usr/libexec/ktr/ktr-play"
 
 (cd "$build" && cpack -G DEB -B "$tmp/deb") >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log"; fail "cpack failed"; }
 deb=$(echo "$tmp"/deb/ktr_*.deb)
@@ -73,8 +75,8 @@ changelog=$(zcat "$usr/share/doc/ktr/changelog.gz" | head -1 | sed -n 's/^ktr (\
 # GNOME: an .eff file must be an effect and KTR its application.
 root=$tmp/debroot
 dpkg-deb -x "$deb" "$root"
-grep -q '^ExecStart=/usr/bin/ktr ' "$root/usr/lib/systemd/system/ktr-play@.service" && [ -x "$root/usr/bin/ktr" ] ||
-  fail "the package's unit does not start its /usr/bin/ktr"
+grep -q '^ExecStart=/usr/libexec/ktr/ktr-play ' "$root/usr/lib/systemd/system/ktr-play@.service" &&
+  [ -x "$root/usr/libexec/ktr/ktr-play" ] || fail "the package's unit does not start its /usr/libexec/ktr/ktr-play"
 XDG_DATA_DIRS="$root/usr/share:/usr/share" update-mime-database "$root/usr/share/mime" >/dev/null
 update-desktop-database "$root/usr/share/applications"
 printf 'x0\r\n' >"$tmp/x.eff"

@@ -1,8 +1,11 @@
 #include "output/OutputRouter.h"
 #include "player/PlayerOptions.h"
+#include "player/SignalWatcher.h"
+#include "sequencer/RealtimePriority.h"
 #include "ui/CommandLine.h"
 #include "ui/Form1.h"
 #include "ui/RemoteControl.h"
+#include "ui/Rtkit.h"
 #include "web/WebOptions.h"
 
 #include <QApplication>
@@ -15,23 +18,50 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-// The player is a program of its own on Qt Core, installed beside this one (in the build tree
-// it sits next to it); it takes the same arguments.
-int handOverToPlayer(char* argv[]) {
+// "ktr --play" blocks the player's signals before the libraries' own initialisation, which takes
+// the window program milliseconds: a SIGHUP sent right after the start stays pending for the
+// player (the mask survives exec) instead of ending the show.
+void blockPlayerSignalsAtStart(int argc, char** argv, char**) {
+    if (PlayerOptions::requested(argc, argv))
+        SignalWatcher::blockPlayerSignalsAtStart();
+}
+[[gnu::used, gnu::section(".preinit_array")]] void (*const atStart)(int, char**,
+                                                                    char**) = &blockPlayerSignalsAtStart;
+
+// The folder of this program with a trailing slash, or nothing when /proc cannot say.
+std::string ownFolder() {
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir = length > 0 ? std::string(self, size_t(length)) : std::string();
-    dir = dir.substr(0, dir.rfind('/') + 1);
+    if (length <= 0 || self[0] != '/')
+        return {};
+    const std::string path(self, size_t(length));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+// The player is a program of its own on Qt Core, installed beside this one (in the build tree
+// it sits next to it); it takes the same arguments. Without /proc the installed one is run: a
+// relative path would run whatever ktr-play the current folder holds.
+int handOverToPlayer(char* argv[]) {
+    // Already blocked at the start; the mask survives exec, so a SIGHUP (reload) or SIGTERM in the
+    // player's first milliseconds stays pending until its signal watcher reads it.
+    SignalWatcher::blockPlayerSignals();
+    const std::string dir = ownFolder();
+    std::vector<std::string> candidates{KTR_PLAYER_INSTALLED};
+    if (!dir.empty())
+        candidates = {dir + KTR_PLAYER_FROM_BIN, dir + "ktr-play"};
     int error = ENOENT;
-    for (const std::string& path : {dir + KTR_PLAYER_FROM_BIN, dir + "ktr-play"}) {
+    for (const std::string& path : candidates) {
+        if (path.empty() || path.front() != '/')
+            continue;
         ::execv(path.c_str(), argv);
         if (errno != ENOENT)
             error = errno;
     }
-    std::fprintf(stderr, "ktr: a lejátszó (%s%s) nem indítható el: %s\n", dir.c_str(), KTR_PLAYER_FROM_BIN,
+    std::fprintf(stderr, "ktr: a lejátszó (%s) nem indítható el: %s\n", candidates.front().c_str(),
                  std::strerror(error));
     return 1;
 }
@@ -73,6 +103,8 @@ int main(int argc, char* argv[]) {
     if (qtTexts.load(QStringLiteral("qtbase_hu"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
 
+    // The playback thread of a desktop session gets real-time priority through rtkit.
+    RealtimePriority::setRtkit(&Rtkit::makeThreadRealtime);
     OutputRouter port(output);
     Form1 window(port, EngineThreading::Thread);
     window.show();

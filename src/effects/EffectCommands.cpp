@@ -45,6 +45,13 @@ EffectCommands::SaveOutcome EffectCommands::saveUnasked(bool force, QString* err
         *error = QStringLiteral("Nincs megnyitott effektfájl, amelybe menteni lehetne.");
         return SaveOutcome::NoFile;
     }
+    // Not even forced: a link swapped in would send the bytes to another file.
+    const QString redirected = PathTarget::redirection(path, m_diskTarget);
+    if (!redirected.isEmpty()) {
+        *error =
+            QStringLiteral("Nem sikerült menteni: „%1”\n%2").arg(QDir::toNativeSeparators(path), redirected);
+        return SaveOutcome::Failed;
+    }
     if (!force && changedOnDisk(path)) {
         *error = QStringLiteral("A(z) „%1” fájl megváltozott a lemezen, mióta a program beolvasta.")
                      .arg(QDir::toNativeSeparators(path));
@@ -62,6 +69,7 @@ void EffectCommands::useEffect(const Effect& effect, const QString& path,
                     [&] { applyEffect(effect, m_boxes, m_speedBar, intervalSetter(), m_module); });
     makeCurrent(path, QString());
     m_diskStamp = stamp;
+    m_diskTarget = PathTarget::of(path);
 }
 
 std::function<void(int)> EffectCommands::intervalSetter() {
@@ -97,10 +105,12 @@ bool EffectCommands::readAndUse(const QString& path, QString* error) {
     // be the one a later Save writes over.
     // Stamped before it is read: a change while reading shows as a change at the next Save.
     const std::optional<FileStamp> stamp = FileStamp::of(path);
+    const PathTarget target = PathTarget::of(path);
     if (!readEffect(path, QStringLiteral("Megnyitás"), error))
         return false;
     makeCurrent(path, QString());
     m_diskStamp = stamp;
+    m_diskTarget = target;
     return true;
 }
 
@@ -114,6 +124,14 @@ bool EffectCommands::openExample(const QString& path) {
 bool EffectCommands::save() {
     if (m_module.effectPath.isEmpty())
         return saveAs();
+    // A link swapped in since Open is refused outright: answering the question below as root
+    // would replace whatever file it names.
+    const QString redirected = PathTarget::redirection(m_module.effectPath, m_diskTarget);
+    if (!redirected.isEmpty()) {
+        emit failed(QStringLiteral("Nem sikerült menteni: „%1”\n%2")
+                        .arg(QDir::toNativeSeparators(m_module.effectPath), redirected));
+        return false;
+    }
     if (changedOnDisk(m_module.effectPath) && !m_question->overwriteChanged(m_module.effectPath))
         return false;
     if (!writeEffectFile(m_module.effectPath))
@@ -128,7 +146,9 @@ bool EffectCommands::saveAs() {
         return false;
     // The current file is the one actually written, so that a later Save goes to the same file.
     const QString fileName = saveAsFileName(*chosen);
-    if (QFileInfo::exists(fileName) && !m_chooser->confirmReplace(fileName))
+    // A link to no file is replaced like a file: the save would create what it names.
+    const QFileInfo chosenFile(fileName);
+    if ((chosenFile.exists() || chosenFile.isSymLink()) && !m_chooser->confirmReplace(fileName))
         return false;
     if (!writeEffectFile(fileName))
         return false;
@@ -222,6 +242,7 @@ bool EffectCommands::writeEffectFile(const QString& path, QString* error) {
                       error);
     }
     m_diskStamp = result.stamp;
+    m_diskTarget = PathTarget::of(path);
     return true;
 }
 

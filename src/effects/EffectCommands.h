@@ -2,6 +2,7 @@
 
 #include "FileReplacer.h"
 #include "FileStamp.h"
+#include "PathTarget.h"
 
 #include <QObject>
 #include <QString>
@@ -22,7 +23,8 @@ struct Module1;
 // them stops, starts or rewinds playback: a running sequence plays an opened effect from its next
 // tick on. A file is either applied whole or not at all, and a save leaves the file it replaces
 // what it was (FileReplacer). Open, New and anything else that would drop unsaved changes asks
-// first (mayDiscard); Save asks before it writes over a file that changed on disk meanwhile.
+// first (mayDiscard); Save asks before it writes over a file that changed on disk meanwhile, and
+// refuses a path that leads elsewhere than it did (a link swapped in).
 class EffectCommands : public QObject {
     Q_OBJECT
 public:
@@ -112,4 +114,5 @@ private:
     FileReplacer* m_replacer = &m_ownReplacer;
     // The current file as it was when last opened or saved here.
     std::optional<FileStamp> m_diskStamp;
+    PathTarget m_diskTarget; // where the current file's path led then
 };

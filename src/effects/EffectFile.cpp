@@ -44,20 +44,25 @@ QString shownText(QByteArrayView text) {
 
 struct Line {
     QByteArrayView text;
-    bool ended; // false for a last line that stops at the end of the file
 };
 
 // Lines end in CR LF, LF or a lone CR; CR CR LF, left by a second LF to CR LF conversion, is one
-// line end too. A last line without an end still counts.
-QList<Line> firstLines(const QByteArray& bytes, int count) {
+// line end too. A last line without an end still counts. LF followed by a CR that does not start
+// a CR LF is the reversed pair, LF CR: read as two ends it would shift every later line, so
+// lfCrLine gets the number of the first line that ends so.
+QList<Line> firstLines(QByteArrayView bytes, int count, int& lfCrLine) {
     QList<Line> lines;
+    lfCrLine = 0;
     const qsizetype size = bytes.size();
     qsizetype start = 0;
     while (lines.size() < count && start < size) {
         qsizetype end = start;
         while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
             ++end;
-        lines.append({QByteArrayView(bytes.constData() + start, end - start), end < size});
+        lines.append({bytes.sliced(start, end - start)});
+        if (!lfCrLine && end + 1 < size && bytes[end] == '\n' && bytes[end + 1] == '\r' &&
+            (end + 2 == size || bytes[end + 2] != '\n'))
+            lfCrLine = int(lines.size());
         if (end + 2 < size && bytes[end] == '\r' && bytes[end + 1] == '\r' && bytes[end + 2] == '\n')
             start = end + 3;
         else if (end + 1 < size && bytes[end] == '\r' && bytes[end + 1] == '\n')
@@ -68,19 +73,19 @@ QList<Line> firstLines(const QByteArray& bytes, int count) {
     return lines;
 }
 
-// What a file caught in the middle of being written shows: a missing line end or a short line.
-QString incompleteLine(const QList<Line>& lines) {
-    for (int number = 1; number <= int(lines.size()); ++number) {
-        const Line& line = lines[number - 1];
-        const qsizetype wanted = number <= StepCount ? ChannelCount : number == EnableLine ? StepCount : -1;
-        if (!line.ended)
-            return QStringLiteral("%1. sor: nincs sorvége.").arg(number);
-        if (wanted >= 0 && line.text.size() != wanted)
-            return QStringLiteral("%1. sor: %2 karakter hosszú, nem %3.")
-                .arg(number)
-                .arg(line.text.size())
-                .arg(wanted);
-    }
+// An effect file is single-byte text. A file saved as UTF-16 or UTF-32 (Windows' "Unicode") has
+// zero bytes beside every character and would read as shifted or empty lines: name its encoding.
+QString wideEncoding(QByteArrayView bytes) {
+    const auto startsWith = [&](QByteArrayView mark) { return bytes.startsWith(mark); };
+    if (startsWith(QByteArrayView("\xFF\xFE\0\0", 4)))
+        return QStringLiteral("UTF-32 (little-endian)");
+    if (startsWith(QByteArrayView("\0\0\xFE\xFF", 4)))
+        return QStringLiteral("UTF-32 (big-endian)");
+    const bool twoBytes = bytes.size() >= 2;
+    if (startsWith("\xFF\xFE") || (twoBytes && bytes[0] != '\0' && bytes[1] == '\0'))
+        return QStringLiteral("UTF-16 (little-endian)");
+    if (startsWith("\xFE\xFF") || (twoBytes && bytes[0] == '\0' && bytes[1] != '\0'))
+        return QStringLiteral("UTF-16 (big-endian)");
     return {};
 }
 
@@ -134,27 +139,39 @@ QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Mo
     return writeEffect(grid, module);
 }
 
-EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName, EffectReading reading) {
-    if (bytes.size() > MaxEffectFileSize) {
+EffectParseResult parseEffect(const QByteArray& file, const QString& fileName) {
+    if (file.size() > MaxEffectFileSize) {
         return {std::nullopt,
                 refusal(fileName,
                         QStringLiteral("A fájl nagyobb %1 KiB-nál, pedig egy effektfájl néhány száz bájt.")
                             .arg(MaxEffectFileSize / 1024))};
     }
-    const QList<Line> lines = firstLines(bytes, EffectLineCount);
+    QByteArrayView bytes(file);
+    // The mark some editors put before UTF-8 text: not part of the first step line.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    const QString encoding = wideEncoding(bytes);
+    if (!encoding.isEmpty()) {
+        return {std::nullopt,
+                refusal(fileName, QStringLiteral("A fájl %1 kódolású, egy effektfájl pedig egybájtos szöveg. "
+                                                 "Mentse el újra ASCII vagy UTF-8 kódolással.")
+                                      .arg(encoding))};
+    }
+    int lfCrLine = 0;
+    const QList<Line> lines = firstLines(bytes, EffectLineCount, lfCrLine);
+    if (lfCrLine) {
+        return {
+            std::nullopt,
+            lineFault(fileName, lfCrLine,
+                      QStringLiteral("LF CR sorvég (a CR LF fordítottja), így a sorok nem választhatók szét "
+                                     "biztosan. Mentse el újra CR LF vagy LF sorvéggel."))};
+    }
     if (lines.size() < EffectLineCount) {
         return {std::nullopt,
                 lineFault(fileName, int(lines.size()) + 1,
                           QStringLiteral("hiányzik; a fájl %1 sorból áll, egy effektfájl %2 sorból.")
                               .arg(lines.size())
                               .arg(EffectLineCount))};
-    }
-    if (reading == EffectReading::Complete) {
-        const QString fault = incompleteLine(lines);
-        if (!fault.isEmpty())
-            return {std::nullopt,
-                    refusal(fileName, fault + QStringLiteral(" Lehet, hogy a fájl írása még tart; "
-                                                             "csak teljes fájl tölthető be."))};
     }
 
     Effect effect;

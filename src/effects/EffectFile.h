@@ -43,16 +43,12 @@ QByteArray writeEffect(const EffectGrid& grid, Module1& module);
 // The same for the boxes as they are now (only a box of value 1 is on) and the stored speed.
 QByteArray writeEffect(const StepPattern& boxes, std::optional<qint16> speed, Module1& module);
 
-// Tolerant reads stored files as they come: short lines are "off" to the end and a last line
-// without its line end counts. Complete also wants each of the 24 lines whole (its line end, 12
-// characters to a step line, 22 to the enable line): a file re-read while it is being rewritten
-// must not play half an effect.
-enum class EffectReading { Tolerant, Complete };
-
-// Checks the whole file and touches nothing; fileName only goes into the error text. Lines may
-// end in CR LF, LF, CR or CR CR LF, and only the first 24 are looked at.
-EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName,
-                              EffectReading reading = EffectReading::Tolerant);
+// Checks the whole file and touches nothing; fileName only goes into the error text. Stored files
+// are read as they come: short lines are "off" to the end and a last line without its line end
+// counts. Lines may end in CR LF, LF, CR or CR CR LF, and only the first 24 are looked at. A UTF-8
+// byte-order mark is skipped; UTF-16 or UTF-32 text and LF CR line ends are refused, naming them,
+// rather than read as shifted or empty lines.
+EffectParseResult parseEffect(const QByteArray& bytes, const QString& fileName);
 
 // Reads at most MaxEffectFileSize + 1 bytes of the file, so that an oversized one is caught by
 // parseEffect without being loaded. Only a regular file is read, and never by blocking on it.

@@ -62,19 +62,23 @@ bool OutputRouter::write(int address, quint8 value) {
     return m_backend->portOut(address, value) || failLike(*m_backend);
 }
 
-void OutputRouter::reset() {
-    m_backend->retry();
-}
+// The backend was started (and retried, if it had failed) by starting() already.
+void OutputRouter::reset() {}
 
+// START, on the playing thread: the backend chosen meanwhile takes over, and the one in use,
+// failed or not, is started as it would be without a router (a DMX output patches again).
 void OutputRouter::starting() {
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (!m_pending)
-            return;
-        m_retired.push_back(std::move(m_backend));
-        m_backend = std::move(m_pending);
+    if (choicePending()) {
+        // Only this thread swaps the backend, so it may be used here without the lock.
+        m_backend->retire();
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_retired.push_back(std::move(m_backend));
+            m_backend = std::move(m_pending);
+        }
+        m_retiredReady.notify_one();
     }
-    m_retiredReady.notify_one();
+    m_backend->retry();
 }
 
 // Asked from the playing thread at a failure and from the window's; START swaps the backend under

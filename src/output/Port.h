@@ -26,6 +26,14 @@ struct OutputFailure {
 
     // Hungarian, in paragraphs: "OUTPUT nem használható: DEVICE", "Ok: …", "Teendő: …".
     QString text() const;
+
+    // Whether this program has the window's menus and settings dialogs. The player, which has
+    // not, clears it at its start, before any output exists; remedies name them only where
+    // they are.
+    static inline std::atomic<bool> windowAvailable{true};
+    static QString inWindowOrNot(const QString& window, const QString& commandLine) {
+        return windowAvailable ? window : commandLine;
+    }
 };
 
 // The one place where the program touches hardware.
@@ -40,8 +48,8 @@ struct OutputFailure {
 // - After a failure the backend stays failed and writes nothing more (no repeated failing system
 //   calls on every tick) until retry(), which START calls; the next write then starts afresh.
 //   A backend that recovers by itself (DMX) says so in latchesFailures() and is written on.
-// - Threads: portOut() and retry() come from the one thread that plays (the tick and START),
-//   never from two at once; portOut() must be cheap and never block. failing() may be asked
+// - Threads: portOut(), retry() and retire() come from the one thread that plays (the tick and
+//   START), never from two at once; portOut() must be cheap and never block. failing() may be asked
 //   from any thread (the menu shows it).
 class Port {
 public:
@@ -59,6 +67,10 @@ public:
     QString errorBrief() const { return m_brief; }
     // START calls this: a port that failed is opened afresh at the next write.
     void retry();
+    // The playing thread calls this when it leaves the port for good, before another thread
+    // destroys it: whatever the system gave that thread alone (direct I/O permission) is given
+    // back here, where it can be.
+    void retire() { retiring(); }
     // Whether the output is known not to reach its device right now.
     virtual bool failing() const { return m_failed.load(std::memory_order_relaxed); }
     // false: a failed write does not stop the next ones (the backend recovers by itself).
@@ -72,6 +84,8 @@ protected:
     virtual void reset() {}
     // Called by retry() first, failed or not.
     virtual void starting() {}
+    // Called by retire(), on the playing thread.
+    virtual void retiring() {}
     bool fail(const QString& message);
     bool fail(const OutputFailure& failure);
     // A decorator passes on the failure of the port it writes to.

@@ -38,7 +38,7 @@ bool HeadlessPlayer::reload(const QString& path) {
     QString error;
     // A reload is asked for right after an edit, maybe while the file is still being written.
     const std::optional<FileStamp> stamp = FileStamp::of(path);
-    std::optional<Effect> effect = readEffectFile(path, error, EffectReading::Complete);
+    std::optional<Effect> effect = readEffectFile(path, error, m_readPause);
     if (!effect) {
         m_status.error(error + QStringLiteral("\nAz eddigi effekt fut tovább."));
         return false;
@@ -58,21 +58,28 @@ void HeadlessPlayer::stop() {
 
 void HeadlessPlayer::retryOutput() {
     if (m_port.failed()) {
-        // A failure after a recovery: the sequencer reports only the first one of a START.
+        // A failure after a recovery, or a different one: the sequencer tells each message once.
         reportFailure(m_port.lastFailure());
         m_goodWritesAtRetry = m_port.goodWrites();
-        m_engine.retryOutput();
+        // An output that latches its failures is opened afresh; one that does not comes back by
+        // itself at a later write.
+        if (m_port.latchesFailures())
+            m_engine.retryOutput();
     } else if (m_outputDown && m_port.goodWrites() > m_goodWritesAtRetry) {
         m_outputDown = false;
+        m_reportedFailure.clear();
         m_status.setOutputNote(QString());
-        m_status.info(QStringLiteral("A kimenet újra működik."));
+        m_status.error(QStringLiteral("A kimenet újra működik."));
     }
 }
 
+// Only a repeat of the message on show is left out: a different failure (olad back, but the
+// universe reaching no device) is the one the user must act on now.
 void HeadlessPlayer::reportFailure(const QString& message) {
-    if (m_outputDown)
+    if (!m_port.failed() || (m_outputDown && message == m_reportedFailure))
         return;
     m_outputDown = true;
+    m_reportedFailure = message;
     const QString brief = m_port.lastBrief();
     m_status.setOutputNote(brief.isEmpty() ? QStringLiteral("kimenet nem elérhető") : brief);
     QString text = message;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EffectPattern.h"
+#include "PlayerFile.h"
 #include "PlayerSpeed.h"
 #include "Unattended.h"
 #include "WatchedPort.h"
@@ -19,8 +20,9 @@ class PlayerStatus;
 
 // Plays one effect without a window: the window's engine and file commands with a grid in place
 // of the check boxes, steered through the same ShowControl, started exactly as the window starts
-// after the file was opened. Output failures are reported once, and a failed output is retried in
-// the background about once a second.
+// after the file was opened. An output failure is reported once (a different one again), a failed
+// output is retried in the background about once a second, and an output that works again is
+// reported as such.
 class HeadlessPlayer : public QObject {
     Q_OBJECT
 public:
@@ -40,9 +42,11 @@ public:
     // a show's schedule says when it plays, and its playlist what.
     void standBy();
     // Reads the file again. A good one takes over at the next tick, without restarting the
-    // timer or the step walk; its speed applies unless the speed was overridden. A bad or
-    // incomplete one (EffectReading::Complete) is reported and the old effect plays on.
+    // timer or the step walk; its speed applies unless the speed was overridden. It is read as at
+    // the start (readEffectFile); a bad one, or one that keeps changing, is reported and the old
+    // effect plays on.
     bool reload(const QString& path);
+    void setReadPause(ReadPause pause) { m_readPause = std::move(pause); }
     // No tick runs and nothing is written from now on; the outputs keep their last state.
     void stop();
     // The background retry of a failed output; the retry timer calls it.
@@ -68,6 +72,8 @@ private:
     ShowControl m_show;
     QTimer m_retry;
     std::optional<int> m_speedOverride;
+    ReadPause m_readPause;
     bool m_outputDown = false;
+    QString m_reportedFailure; // the failure last told, while the output is down
     quint64 m_goodWritesAtRetry = 0;
 };

@@ -4,7 +4,9 @@
 #include "PlayerFile.h"
 #include "PlayerStatus.h"
 #include "PlayerWeb.h"
+#include "ServiceNotifier.h"
 #include "SignalWatcher.h"
+#include "output/Port.h"
 #include "show/ClockSync.h"
 #include "show/ShowFile.h"
 #include "show/ShowMain.h"
@@ -39,14 +41,19 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
                                     "kilép, és a fájlt nem olvassa újra."));
     }
     HeadlessPlayer player(port, status, EngineThreading::Thread, outputName);
-    QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player] {
+    ServiceNotifier service;
+    const QString playing = QStringLiteral("Lejátszás: „%1”, kimenet: %2").arg(options.file, outputName);
+    QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player, &service] {
+        service.stopping();
         player.stop();
         QCoreApplication::exit(0);
     });
     // The file that plays: a remote may have opened another one of the show's folder.
-    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player, [&player, &options] {
+    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &player, [&] {
         const QString current = player.showControl().state().file;
+        service.reloading();
         player.reload(current.isEmpty() ? options.file : current);
+        service.ready(playing);
     });
 
     std::unique_ptr<WebServer> web;
@@ -58,6 +65,8 @@ int runPlayer(const PlayerOptions& options, Port& port, const QString& outputNam
                     .arg(options.file)
                     .arg(player.interval())
                     .arg(outputName));
+    // Signals are read from here on; a reload asked for earlier has waited for this.
+    service.ready(playing);
     status.watch([&player] { return player.pattern().playingStep(); },
                  [&player] { return player.interval(); });
     const int code = QCoreApplication::exec();
@@ -71,6 +80,8 @@ int runPlayer(int argc, char* argv[]) {
     SignalWatcher::blockPlayerSignals();
     // A closed stdout (a pipe whose reader went away) must not end the show.
     std::signal(SIGPIPE, SIG_IGN);
+    // The outputs' remedies point to the command line, not to the window's menus.
+    OutputFailure::windowAvailable = false;
     QCoreApplication app(argc, argv);
     QFile out;
     QFile err;

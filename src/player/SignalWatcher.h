@@ -15,6 +15,9 @@ public:
     ~SignalWatcher() override;
 
     static void blockPlayerSignals();
+    // The same with the bare system call, for a program's first instructions (.preinit_array),
+    // before any library is initialised: a SIGHUP there would otherwise end the program.
+    static void blockPlayerSignalsAtStart();
     static void unblockPlayerSignals();
     bool isValid() const { return m_fd >= 0; }
 

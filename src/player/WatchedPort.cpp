@@ -2,6 +2,9 @@
 
 bool WatchedPort::write(int address, quint8 value) {
     if (m_target.portOut(address, value)) {
+        // An output that does not latch its failures comes back by itself: a good write says so.
+        if (m_failed.load(std::memory_order_relaxed))
+            m_failed = false;
         ++m_goodWrites;
         return true;
     }
@@ -14,9 +17,14 @@ bool WatchedPort::write(int address, quint8 value) {
     return failLike(m_target);
 }
 
+// START (and the player's retry) reaches the output's own start, failed or not: a DMX output
+// patches again there.
+void WatchedPort::starting() {
+    m_target.retry();
+}
+
 void WatchedPort::reset() {
     m_failed = false;
-    m_target.retry();
 }
 
 QString WatchedPort::lastFailure() const {

@@ -6,8 +6,10 @@
 #include <mutex>
 
 // Passes every write on to the real output and keeps count, so that the player can tell when a
-// failed output has come back: the port itself only says that it failed. Written on the playback
-// thread; failed(), goodWrites() and lastFailure() may be asked from any thread.
+// failed output has come back: the port itself only says that it failed. failed() holds from a
+// failed write until a good one or a retry, for outputs that latch their failures and those that
+// recover by themselves alike. Written on the playback thread; failed(), goodWrites() and
+// lastFailure() may be asked from any thread.
 class WatchedPort : public Port {
 public:
     explicit WatchedPort(Port& target) : m_target(target) {}
@@ -22,6 +24,7 @@ public:
 
 protected:
     bool write(int address, quint8 value) override;
+    void starting() override;
     void reset() override;
 
 private:

@@ -1,10 +1,5 @@
 #include "RealtimePriority.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
-#include <QVariant>
-
 #include <algorithm>
 #include <pthread.h>
 #include <sched.h>
@@ -27,45 +22,20 @@ bool makeCurrentThreadRealtime() {
 
 namespace {
 
-QVariant rtkitProperty(QDBusConnection& bus, const QString& name) {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("/org/freedesktop/RealtimeKit1"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QStringLiteral("org.freedesktop.RealtimeKit1") << name;
-    const QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    return reply.arguments().first().value<QDBusVariant>().variant();
-}
+bool (*rtkit)(pid_t, int, QString*) = nullptr;
 
 } // namespace
 
+void setRtkit(bool (*ask)(pid_t tid, int priority, QString* why)) {
+    rtkit = ask;
+}
+
 bool askRtkit(pid_t tid, QString* why) {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected()) {
-        *why = QStringLiteral("no system bus");
+    if (!rtkit) {
+        *why = QStringLiteral("rtkit is not asked by this program");
         return false;
     }
-    int priority = Priority;
-    const QVariant maxPriority = rtkitProperty(bus, QStringLiteral("MaxRealtimePriority"));
-    if (maxPriority.isValid())
-        priority = std::min(priority, maxPriority.toInt());
-    // rtkit only grants threads whose CPU time without blocking is capped.
-    const QVariant maxRtTime = rtkitProperty(bus, QStringLiteral("RTTimeUSecMax"));
-    rlimit rtTime{};
-    rtTime.rlim_cur = rtTime.rlim_max = maxRtTime.isValid() ? maxRtTime.toULongLong() : 200000;
-    setrlimit(RLIMIT_RTTIME, &rtTime);
-
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("/org/freedesktop/RealtimeKit1"),
-        QStringLiteral("org.freedesktop.RealtimeKit1"), QStringLiteral("MakeThreadRealtime"));
-    call << QVariant::fromValue(static_cast<qulonglong>(tid))
-         << QVariant::fromValue(static_cast<uint>(priority));
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 1000);
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        return true;
-    *why = reply.errorMessage();
-    return false;
+    return rtkit(tid, Priority, why);
 }
 
 } // namespace RealtimePriority

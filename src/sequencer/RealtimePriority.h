@@ -16,7 +16,12 @@ constexpr int Priority = 20;
 bool makeCurrentThreadRealtime();
 
 // Asks rtkit on the system bus to make thread tid real-time (for desktop sessions without an
-// rtprio limit). Blocks for at most about a second; call it from a thread that may wait.
+// rtprio limit), through what setRtkit() gave; false with why when nothing was given. Blocks for
+// at most about a second; call it from a thread that may wait.
 bool askRtkit(pid_t tid, QString* why);
+// The window program hands in its D-Bus client (src/ui/Rtkit) before any engine starts. The
+// player does not: it maps no D-Bus library, and a service gets its real-time priority from
+// LimitRTPRIO directly.
+void setRtkit(bool (*ask)(pid_t tid, int priority, QString* why));
 
 } // namespace RealtimePriority

@@ -253,7 +253,7 @@ ShowParseResult parseShow(const QByteArray& bytes, const QString& path) {
     return {show, QString()};
 }
 
-std::optional<Show> readShowFile(const QString& path, QString& error, EffectReading reading) {
+std::optional<Show> readShowFile(const QString& path, QString& error, const ReadPause& pause) {
     QByteArray bytes;
     if (!loadEffectBytes(path, bytes, error))
         return std::nullopt;
@@ -270,7 +270,7 @@ std::optional<Show> readShowFile(const QString& path, QString& error, EffectRead
     }
     for (const PlaylistEntry& entry : result.show->playlist) {
         QString effectError;
-        const std::optional<Effect> effect = readEffectFile(entry.file, effectError, reading);
+        const std::optional<Effect> effect = readEffectFile(entry.file, effectError, pause);
         if (!effect) {
             error = refusal(
                 path, entry.line,

@@ -3,6 +3,7 @@
 #include "DaySet.h"
 #include "ScheduleTime.h"
 #include "effects/EffectFile.h"
+#include "player/PlayerFile.h"
 
 #include <QByteArray>
 #include <QList>
@@ -67,7 +68,7 @@ bool isShowPath(const QString& path);
 // messages and is the folder effect names are relative to.
 ShowParseResult parseShow(const QByteArray& bytes, const QString& path);
 
-// Reads the show and checks that every effect it names can be read, with the reading given (a
-// reload wants each effect whole). Without a value error says why.
-std::optional<Show> readShowFile(const QString& path, QString& error,
-                                 EffectReading reading = EffectReading::Tolerant);
+// Reads the show and checks that every effect it names can be read, as the player reads an
+// effect (readEffectFile: one still being written is waited for, pause apart). Without a value
+// error says why.
+std::optional<Show> readShowFile(const QString& path, QString& error, const ReadPause& pause = {});

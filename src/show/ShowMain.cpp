@@ -8,6 +8,7 @@
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerStatus.h"
 #include "player/PlayerWeb.h"
+#include "player/ServiceNotifier.h"
 #include "player/SignalWatcher.h"
 
 #include <QCoreApplication>
@@ -60,12 +61,19 @@ int runShow(const PlayerOptions& options, Port& port, const QString& outputName,
     HeadlessPlayer player(port, status, EngineThreading::Thread, outputName);
     player.standBy();
     ShowPlayer showPlayer(player.showControl(), clock, sync, status);
-    QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player] {
+    ServiceNotifier service;
+    const QString playing =
+        QStringLiteral("Műsor: „%1”, kimenet: %2").arg(QDir::toNativeSeparators(options.file), outputName);
+    QObject::connect(&watcher, &SignalWatcher::terminateRequested, &player, [&player, &service] {
+        service.stopping();
         player.stop();
         QCoreApplication::exit(0);
     });
-    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &showPlayer,
-                     [&showPlayer, &options] { showPlayer.reload(options.file); });
+    QObject::connect(&watcher, &SignalWatcher::reloadRequested, &showPlayer, [&] {
+        service.reloading();
+        showPlayer.reload(options.file);
+        service.ready(playing);
+    });
     std::unique_ptr<WebServer> web;
     if (!startPlayerWeb(player.showControl(), options, status, web))
         return 2; // as a bad command line
@@ -77,6 +85,8 @@ int runShow(const PlayerOptions& options, Port& port, const QString& outputName,
     status.watch([&player] { return player.pattern().playingStep(); },
                  [&player] { return player.interval(); });
     showPlayer.begin(*show);
+    // Signals are read from here on (Type=notify); a reload asked for earlier has waited for this.
+    service.ready(playing);
     const int result = QCoreApplication::exec();
     player.stop();
     status.finish(QStringLiteral("Lejátszás vége."));

@@ -53,8 +53,8 @@ void ShowPlayer::begin(const Show& show) {
 
 bool ShowPlayer::reload(const QString& path) {
     QString error;
-    // Each effect whole, as the effect player's reload wants it: one may be being rewritten.
-    const std::optional<Show> show = readShowFile(path, error, EffectReading::Complete);
+    // Each effect read as the effect player reads it: one may be being rewritten.
+    const std::optional<Show> show = readShowFile(path, error);
     if (!show) {
         m_status.error(error + QStringLiteral("\nAz eddigi műsor fut tovább."));
         return false;

@@ -188,6 +188,8 @@ private slots:
     void failedSaveKeepsEverything();
     void saveKeepsTheFileItReplaces_data();
     void saveKeepsTheFileItReplaces();
+    void saveRefusesALinkSwappedIn_data();
+    void saveRefusesALinkSwappedIn();
     void commandsLeavePlaybackAlone_data();
     void commandsLeavePlaybackAlone();
 };
@@ -203,13 +205,18 @@ void EffectCommandsTest::openAppliesTheWholeFile_data() {
     QTest::addColumn<int>("bar");
     QTest::addColumn<QString>("speed");
     QTest::addColumn<int>("interval");
+    QTest::addColumn<QByteArray>("before"); // bytes before step 1
 
-    QTest::newRow("new speed") << QByteArray("350") << 0 << 0 << 350 << "350" << 350;
-    QTest::newRow("speed the bar holds") << QByteArray("200") << 0 << 999 << 200 << "-" << 200;
-    QTest::newRow("speed the bar holds, set before") << QByteArray("420") << 420 << 13 << 420 << "420" << 420;
-    QTest::newRow("empty speed line") << QByteArray() << 300 << 0 << 300 << "300" << 300;
-    QTest::newRow("lowest speed") << QByteArray("2") << 0 << 0 << SpeedMin << "2" << 2;
-    QTest::newRow("highest speed") << QByteArray("800") << 0 << 0 << SpeedMax << "800" << 800;
+    QTest::newRow("new speed") << QByteArray("350") << 0 << 0 << 350 << "350" << 350 << QByteArray();
+    QTest::newRow("speed the bar holds")
+        << QByteArray("200") << 0 << 999 << 200 << "-" << 200 << QByteArray();
+    QTest::newRow("speed the bar holds, set before")
+        << QByteArray("420") << 420 << 13 << 420 << "420" << 420 << QByteArray();
+    QTest::newRow("empty speed line") << QByteArray() << 300 << 0 << 300 << "300" << 300 << QByteArray();
+    QTest::newRow("lowest speed") << QByteArray("2") << 0 << 0 << SpeedMin << "2" << 2 << QByteArray();
+    QTest::newRow("highest speed") << QByteArray("800") << 0 << 0 << SpeedMax << "800" << 800 << QByteArray();
+    QTest::newRow("UTF-8 byte-order mark")
+        << QByteArray("350") << 0 << 0 << 350 << "350" << 350 << QByteArray("\xEF\xBB\xBF");
 }
 
 void EffectCommandsTest::openAppliesTheWholeFile() {
@@ -219,12 +226,14 @@ void EffectCommandsTest::openAppliesTheWholeFile() {
     QFETCH(int, bar);
     QFETCH(QString, speed);
     QFETCH(int, interval);
+    QFETCH(QByteArray, before);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("árvíztűrő tükörfúrógép hosszú nevű effektje.eff"));
     const QByteArray enables = "xx0x" + QByteArray(17, '0') + "x";
-    QVERIFY(writeFile(path, fileWith({"x00000000000", "0x0000000000", "00x000000000", "xxxxxxxxxxxx"},
-                                     speedLine, enables)));
+    QVERIFY(
+        writeFile(path, before + fileWith({"x00000000000", "0x0000000000", "00x000000000", "xxxxxxxxxxxx"},
+                                          speedLine, enables)));
     Harness w;
     for (int step = 1; step <= StepCount; ++step) { // the file replaces every box, checked or not
         w.form.setEnableBox(step, 1);
@@ -272,6 +281,11 @@ void EffectCommandsTest::failedOpenChangesNothing_data() {
     QTest::newRow("speed 1") << "lassú.eff" << fileWith({}, "1", "x") << "nincs 2 és 800 között";
     QTest::newRow("speed 801") << "801.eff" << fileWith({}, "801", "x") << "nincs 2 és 800 között";
     QTest::newRow("oversized") << "nagy.eff" << valid + QByteArray(MaxEffectFileSize, '\n') << "64 KiB";
+    QTest::newRow("UTF-16 with its mark")
+        << "unicode.eff"
+        << "\xFF\xFEx\0" + QByteArray(700, '\0') << "UTF-16 (little-endian) kódolású";
+    QTest::newRow("LF CR line ends") << "fordított.eff" << QByteArray(valid).replace("\r\n", "\n\r")
+                                     << "1. sor: LF CR";
     QTest::newRow("a show") << "bolt.show" << QByteArray("[Playlist]\nEffect=jó.eff 1m\n")
                             << "ktr --play bolt.show";
 }
@@ -431,6 +445,9 @@ void EffectCommandsTest::saveAsAsksBeforeReplacing_data() {
     QTest::newRow("keep minta.eff chosen as minta") << "minta" << false;
     QTest::newRow("replace minta.eff") << "minta.eff" << true;
     QTest::newRow("keep minta.eff") << "minta.eff" << false;
+    // minta.eff a link to a file not there: the save would create that file.
+    QTest::newRow("replace a link to no file") << "minta.eff" << true;
+    QTest::newRow("keep a link to no file") << "minta.eff" << false;
 }
 
 void EffectCommandsTest::saveAsAsksBeforeReplacing() {
@@ -440,7 +457,9 @@ void EffectCommandsTest::saveAsAsksBeforeReplacing() {
     QTemporaryDir dir;
     const QString existing = dir.filePath(QStringLiteral("minta.eff"));
     const QByteArray old = fileWith({"xxxxxxxxxxxx"}, "100", "xxx");
-    QVERIFY(writeFile(existing, old));
+    const bool dangling = QByteArray(QTest::currentDataTag()).contains("no file");
+    const QString named = dir.filePath(QStringLiteral("nincs még.eff"));
+    QVERIFY(dangling ? QFile::link(named, existing) : writeFile(existing, old));
     Harness w;
     w.form.setChannelBox(2, 2, 1);
     const QStringList before = state(w.form);
@@ -452,10 +471,12 @@ void EffectCommandsTest::saveAsAsksBeforeReplacing() {
         QCOMPARE(readFile(existing), expectedBytes(w.form));
         QCOMPARE(w.form.module().effectPath, existing);
     } else {
-        QCOMPARE(readFile(existing), old);
+        QCOMPARE(dangling ? QFile::exists(named) : readFile(existing) == old, !dangling);
         QCOMPARE(state(w.form), before);
     }
-    QCOMPARE(QDir(dir.path()).count(), 3u); // ".", ".." and the one file
+    // ".", ".." and the one file (and the file the link names, once written)
+    QCOMPARE(QDir(dir.path(), QString(), QDir::NoSort, QDir::AllEntries | QDir::System).count(),
+             dangling && replace ? 4u : 3u);
 }
 
 void EffectCommandsTest::saveAfterOpenWritesBackQuietly() {
@@ -538,6 +559,69 @@ void EffectCommandsTest::failedSaveKeepsEverything() {
     QCOMPARE(state(w.form).mid(0, 6), before.mid(0, 6));
     QCOMPARE(folderContents(dir.path()), files); // the old file intact, no temporary file left
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("mappa.eff/tartalom"))).isDir());
+}
+
+void EffectCommandsTest::saveRefusesALinkSwappedIn_data() {
+    QTest::addColumn<bool>("openedThroughLink"); // show.eff a link to a.eff at Open
+    QTest::addColumn<QString>("swap");           // what show.eff (or its folder) becomes
+    QTest::addColumn<QString>("leadsTo");        // the file the message names; empty: Save goes on
+    QTest::newRow("file became a link") << false << "link to b.eff"
+                                        << "b.eff";
+    QTest::newRow("file became a link to no file") << false << "link to nincs.eff"
+                                                   << "nincs.eff";
+    QTest::newRow("link retargeted") << true << "link to b.eff"
+                                     << "b.eff";
+    QTest::newRow("folder swapped for a link") << false << "folder"
+                                               << "másik/show.eff";
+    QTest::newRow("link left alone") << true << QString() << QString();
+    QTest::newRow("file removed") << false << "removed" << QString();
+}
+
+// A show folder others may write: show.eff swapped for a link after Open must not redirect Save,
+// whatever the answer to "changed on disk" would be (the question says yes here).
+void EffectCommandsTest::saveRefusesALinkSwappedIn() {
+    QFETCH(bool, openedThroughLink);
+    QFETCH(QString, swap);
+    QFETCH(QString, leadsTo);
+
+    QTemporaryDir dir;
+    QDir folder(dir.path());
+    QVERIFY(folder.mkpath(QStringLiteral("mappa")) && folder.mkpath(QStringLiteral("másik")));
+    const QByteArray a = fileWith({"x"}, "200", "x");
+    const QByteArray b = fileWith({"0x"}, "300", "x");
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("mappa/a.eff")), a) &&
+            writeFile(dir.filePath(QStringLiteral("mappa/b.eff")), b) &&
+            writeFile(dir.filePath(QStringLiteral("másik/show.eff")), b));
+    const QString show = dir.filePath(QStringLiteral("mappa/show.eff"));
+    QVERIFY(openedThroughLink ? QFile::link(QStringLiteral("a.eff"), show) : writeFile(show, a));
+    Harness w;
+    w.choose(show);
+    w.run("EffBe");
+    w.form.setChannelBox(5, 5, 1);
+
+    if (swap.startsWith(QLatin1String("link to "))) {
+        QVERIFY(QFile::remove(show) && QFile::link(swap.mid(8), show));
+    } else if (swap == QLatin1String("folder")) {
+        QVERIFY(folder.rename(QStringLiteral("mappa"), QStringLiteral("régi")) &&
+                QFile::link(dir.filePath(QStringLiteral("másik")), dir.filePath(QStringLiteral("mappa"))));
+    } else if (swap == QLatin1String("removed")) {
+        QVERIFY(QFile::remove(show));
+    }
+    const auto before = folderContents(dir.filePath(QStringLiteral("másik")));
+    const QByteArray bBefore = readFile(dir.filePath(QStringLiteral("mappa/b.eff")));
+    w.run("Effki2");
+    if (leadsTo.isEmpty()) {
+        QVERIFY2(w.failures->isEmpty(), qPrintable(w.lastFailure()));
+        QCOMPARE(readFile(show), expectedBytes(w.form));
+        return;
+    }
+    QCOMPARE(w.failures->size(), 1);
+    QVERIFY2(w.lastFailure().contains(QStringLiteral("„%1”").arg(show)) && w.lastFailure().contains(leadsTo),
+             qPrintable(w.lastFailure()));
+    QCOMPARE(folderContents(dir.filePath(QStringLiteral("másik"))), before);
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("mappa/b.eff"))), bBefore);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("mappa/nincs.eff"))));
+    QVERIFY(w.form.windowTitle().endsWith(u'*')); // still unsaved
 }
 
 void EffectCommandsTest::saveKeepsTheFileItReplaces_data() {

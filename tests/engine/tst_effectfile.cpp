@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -206,10 +207,13 @@ void EffectFileTest::reader_data() {
     }
     QTest::newRow("last line without an end")
         << joined(ends).chopped(2) << 9 << "0x0x00000000" << 350 << "x0x" + QString(19, u'0') << "x0x";
-    QList<QByteArray> afterPair(StepCount - 2, Off12);
-    afterPair << "200" << Off22;
-    QTest::newRow("LF CR is two line ends")
-        << "x\n\r" + joined(afterPair) << 1 << "x00000000000" << 200 << QString(Off22) << QString(Off22);
+    // Editors that save UTF-8 "with BOM" put three bytes before step 1: they must not shift it.
+    const QByteArray bom = "\xEF\xBB\xBF";
+    QTest::newRow("UTF-8 byte-order mark") << bom + joined(linesWith(1, "xxxx00000000", "200", Off22)) << 1
+                                           << "xxxx00000000" << 200 << QString(Off22) << QString(Off22);
+    QTest::newRow("byte-order mark, LF ends, no last end")
+        << bom + joined(ends, "\n").chopped(1) << 9 << "0x0x00000000" << 350 << "x0x" + QString(19, u'0')
+        << "x0x";
     QTest::newRow("speed with zeros and blanks") << joined(linesWith(0, {}, " \t0200 ", Off22)) << 0
                                                  << QString() << 200 << QString(Off22) << QString(Off22);
     QTest::newRow("speed 2") << joined(linesWith(0, {}, "2", Off22)) << 0 << QString() << 2 << QString(Off22)
@@ -264,6 +268,25 @@ void EffectFileTest::refused_data() {
     QTest::newRow("one byte over 64 KiB")
         << valid + QByteArray(MaxEffectFileSize - valid.size() + 1, '\n') << 0 << "64 KiB";
     QTest::newRow("one huge line") << QByteArray(1 << 20, 'x') << 0 << "64 KiB";
+    // Read as two line ends, LF CR would shift every later line and blame the speed line.
+    QList<QByteArray> afterPair(StepCount - 2, Off12);
+    afterPair << "200" << Off22;
+    QTest::newRow("LF CR is two line ends") << "x\n\r" + joined(afterPair) << 1 << "LF CR sorvég";
+    QTest::newRow("LF CR line ends") << joined(linesWith(0, {}, "200", Off22), "\n\r") << 1 << "LF CR sorvég";
+    const QByteArray text = joined(linesWith(1, "xxxx00000000", "200", Off22));
+    const auto encoded = [&text](QStringConverter::Encoding encoding, bool mark) {
+        QStringEncoder encoder(encoding,
+                               mark ? QStringEncoder::Flag::WriteBom : QStringEncoder::Flag::Default);
+        return QByteArray(encoder(QString::fromLatin1(text)));
+    };
+    QTest::newRow("UTF-16 LE with its mark")
+        << encoded(QStringConverter::Utf16LE, true) << 0 << "UTF-16 (little-endian) kódolású";
+    QTest::newRow("UTF-16 LE without a mark")
+        << encoded(QStringConverter::Utf16LE, false) << 0 << "UTF-16 (little-endian) kódolású";
+    QTest::newRow("UTF-16 BE with its mark")
+        << encoded(QStringConverter::Utf16BE, true) << 0 << "UTF-16 (big-endian) kódolású";
+    QTest::newRow("UTF-32 LE with its mark")
+        << encoded(QStringConverter::Utf32LE, true) << 0 << "UTF-32 (little-endian) kódolású";
 }
 
 void EffectFileTest::refused() {

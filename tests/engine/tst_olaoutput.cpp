@@ -46,6 +46,21 @@ struct Show : SequencerRig<OlaDmxPort> {
         : SequencerRig(int(universe), address, level, olaPort, patch) {}
 };
 
+// This process's TCP connections to port (not those in TIME_WAIT, already given up by both ends).
+int connectionsTo(int port) {
+    QFile table(QStringLiteral("/proc/self/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    int count = 0;
+    const QByteArray remote = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields[2].endsWith(remote) && fields[3] != "06")
+            ++count;
+    }
+    return count;
+}
+
 // The universe olad has the Dummy device's port patched to, if any.
 std::optional<unsigned> dummyUniverse(int olaPort) {
     OlaDevices olad(olaPort);
@@ -73,6 +88,7 @@ private slots:
     void noDeviceReportedOnceAndCleared();
     void stalledOladReported();
     void senderAtNormalPriority();
+    void longStallKeepsOneConnection();
 
 private:
     OlaTestServer m_olad{{QStringLiteral("dummy")}};
@@ -345,6 +361,45 @@ void OlaOutputTest::senderAtNormalPriority() {
     });
     playback.join();
     QVERIFY(!senders.empty());
+}
+
+// olad stopped for longer than a whole reconnect cycle (answer time-out, back-off, connect
+// time-out), then continued: the sender waits on the one connection it has instead of leaving
+// olad a queue of new ones to work through, and plays on as soon as olad answers.
+void OlaOutputTest::longStallKeepsOneConnection() {
+    OlaTestServer olad({QStringLiteral("dummy")});
+    QVERIFY(olad.start());
+    OlaFrameReader reader;
+    QVERIFY(reader.open(olad.port(), 1));
+    Show show(1, 1, 255, olad.port());
+    QSignalSpy failures(&show.sequencer, &Sequencer::portFailed);
+    show.boxes.setRow(1, QStringLiteral("x00000000000"));
+    show.boxes.setRow(2, QStringLiteral("0x0000000000"));
+    show.boxes.enableOnly({1, 2});
+    show.sequencer.startStop();
+    KTR_TICK_UNTIL(show.sequencer, lastFrame(reader)[0] == 255 && !show.port.failing());
+    const int connections = connectionsTo(olad.port()); // the sender's and the reader's
+
+    olad.pause();
+    QElapsedTimer stalled;
+    stalled.start();
+    KTR_TICK_UNTIL_WITH_TIMEOUT(show.sequencer, stalled.elapsed() > 7000, 10000);
+    QVERIFY(show.port.failing());
+    QCOMPARE(connectionsTo(olad.port()), connections);
+
+    olad.resume();
+    QElapsedTimer continued;
+    continued.start();
+    KTR_TICK_UNTIL(show.sequencer, !show.port.failing());
+    const qint64 answered = continued.elapsed();
+    const auto back = OlaFrameReader::Clock::now();
+    KTR_TICK_UNTIL(show.sequencer, reader.frames().back().arrived > back);
+    qInfo("after a 7 s stall: olad's answer %lld ms after it continued, the next frame %lld ms after that",
+          answered,
+          (long long)std::chrono::duration_cast<std::chrono::milliseconds>(reader.frames().back().arrived -
+                                                                           back)
+              .count());
+    QCOMPARE(failures.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(OlaOutputTest)

@@ -13,12 +13,17 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -106,11 +111,17 @@ private slots:
     void signalStopsAndWritesNothingMore();
     void reload_data();
     void reload();
+    void failedOutputIsRetriedAndReportedOnce_data();
     void failedOutputIsRetriedAndReportedOnce();
     void liveStatusLine();
     void realProgramWithoutDisplay_data();
     void realProgramWithoutDisplay();
     void realProgramPlaysToDmx();
+    void earlySignalNeverEndsTheShow_data();
+    void earlySignalNeverEndsTheShow();
+    void tellsSystemdWhenReady_data();
+    void tellsSystemdWhenReady();
+    void launcherRunsNoRelativePath();
 };
 
 void PlayerTest::playsLikeTheWindow_data() {
@@ -158,6 +169,9 @@ void PlayerTest::badFileWritesNothing_data() {
     QTest::newRow("missing") << QByteArray() << QStringLiteral("A fájl nem létezik.");
     QTest::newRow("too few lines") << QByteArray("x00\r\n") << QStringLiteral("2. sor: hiányzik");
     QTest::newRow("speed out of range") << effectFile({1}, "900") << QStringLiteral("23. sor");
+    QTest::newRow("LF CR line ends") << effectFile({1}, "100").replace("\r\n", "\n\r")
+                                     << QStringLiteral("1. sor: LF CR");
+    QTest::newRow("UTF-16") << QByteArray("\xFE\xFF\0x\0\r\0\n") << QStringLiteral("UTF-16 (big-endian)");
 }
 
 void PlayerTest::badFileWritesNothing() {
@@ -216,6 +230,7 @@ void PlayerTest::signalStopsAndWritesNothingMore() {
 
 void PlayerTest::reload_data() {
     QTest::addColumn<QByteArray>("newFile");
+    QTest::addColumn<QByteArray>("writtenMeanwhile"); // appended while the player reads; "…": always more
     QTest::addColumn<QList<int>>("stepsAfter");
     QTest::addColumn<int>("intervalAfter");
     QTest::addColumn<bool>("accepted");
@@ -223,24 +238,36 @@ void PlayerTest::reload_data() {
 
     const QString bad = QStringLiteral("Hibás effektfájl");
     const QByteArray good = effectFile({7, 9}, "100");
-    QTest::newRow("good file, same speed") << good << QList<int>{7, 9, 0, 7} << 100 << true << QString();
+    const QByteArray none;
+    const QList<int> next{7, 9, 0, 7};
+    QTest::newRow("good file, same speed") << good << none << next << 100 << true << QString();
     QTest::newRow("good file, new speed")
-        << effectFile({7, 9}, "300") << QList<int>{7, 9, 0, 7} << 300 << true << QString();
+        << effectFile({7, 9}, "300") << none << next << 300 << true << QString();
     QTest::newRow("good file, no speed")
-        << effectFile({7, 9}, "") << QList<int>{7, 9, 0, 7} << 100 << true << QString();
+        << effectFile({7, 9}, "") << none << next << 100 << true << QString();
     const QList<int> old{7, 0, 3, 7};
-    QTest::newRow("bad file") << QByteArray("garbage") << old << 100 << false << bad;
-    // Caught while being rewritten (cat > show.eff): whatever part has reached the disk.
-    QTest::newRow("cut short (head -c 320)") << good.left(320) << old << 100 << false << bad;
-    QTest::newRow("last line without its end") << good.chopped(2) << old << 100 << false << bad;
-    QTest::newRow("short enable line") << good.left(good.size() - 12) + "\r\n" << old << 100 << false << bad;
+    QTest::newRow("bad file") << QByteArray("garbage") << none << old << 100 << false << bad;
+    // A file the start would play plays at a reload too.
+    QTest::newRow("last line without its end") << good.chopped(2) << none << next << 100 << true << QString();
+    QTest::newRow("short enable line") << good.left(good.size() - 12) + "\r\n"
+                                       << none << next << 100 << true << QString();
+    QTest::newRow("UTF-8 byte-order mark")
+        << "\xEF\xBB\xBF" + good << none << next << 100 << true << QString();
+    QTest::newRow("LF CR line ends") << QByteArray(good).replace("\r\n", "\n\r") << none << old << 100
+                                     << false << bad;
+    // Caught while being rewritten (cat new.eff > show.eff): the rest arrives while it is read.
+    QTest::newRow("cut short (head -c 320), then finished")
+        << good.left(320) << good.mid(320) << next << 100 << true << QString();
+    QTest::newRow("still being written") << good.left(320) << QByteArray("…") << old << 100 << false
+                                         << QStringLiteral("Nem sikerült beolvasni");
     // Swapped for a pipe: refused at once, not waited on.
-    QTest::newRow("a FIFO") << QByteArray("FIFO") << old << 100 << false
+    QTest::newRow("a FIFO") << QByteArray("FIFO") << none << old << 100 << false
                             << QStringLiteral("Nem sikerült megnyitni");
 }
 
 void PlayerTest::reload() {
     QFETCH(QByteArray, newFile);
+    QFETCH(QByteArray, writtenMeanwhile);
     QFETCH(QList<int>, stepsAfter);
     QFETCH(int, intervalAfter);
     QFETCH(bool, accepted);
@@ -256,6 +283,13 @@ void PlayerTest::reload() {
         QVERIFY(QFile::remove(rig.path) && mkfifo(QFile::encodeName(rig.path).constData(), 0600) == 0);
     else
         rig.write(newFile);
+    int pauses = 0;
+    player.setReadPause([&] {
+        QFile file(rig.path);
+        if ((pauses++ == 0 || writtenMeanwhile == "…") && !writtenMeanwhile.isEmpty() &&
+            file.open(QIODevice::Append))
+            file.write(writtenMeanwhile == "…" ? QByteArray("0") : writtenMeanwhile);
+    });
     QCOMPARE(player.reload(rig.path), accepted);
     QCOMPARE(int(player.sequencer().currentStep), 6);
     QCOMPARE(player.interval(), intervalAfter);
@@ -267,7 +301,7 @@ void PlayerTest::reload() {
     QCOMPARE(rig.port.writes, played(stepsAfter));
     const QString err = QString::fromUtf8(rig.err.data());
     if (accepted) {
-        QVERIFY(err.isEmpty());
+        QVERIFY2(err.isEmpty(), qPrintable(err));
         QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("Újraolvasva:")));
     } else {
         QVERIFY2(err.startsWith(refusal), qPrintable(err));
@@ -275,9 +309,17 @@ void PlayerTest::reload() {
     }
 }
 
+void PlayerTest::failedOutputIsRetriedAndReportedOnce_data() {
+    QTest::addColumn<bool>("latching");
+    QTest::newRow("latches its failures (parallel port)") << true;
+    QTest::newRow("comes back by itself (DMX)") << false;
+}
+
 void PlayerTest::failedOutputIsRetriedAndReportedOnce() {
+    QFETCH(bool, latching);
     Rig rig;
     rig.write(effectFile({1}, "100"));
+    rig.port.setLatching(latching);
     HeadlessPlayer player(rig.port, rig.status);
     rig.port.setFault(QStringLiteral("nincs eszköz"));
     player.start(rig.read());
@@ -285,22 +327,33 @@ void PlayerTest::failedOutputIsRetriedAndReportedOnce() {
     player.retryOutput();
     player.engine().tickNow();
     player.retryOutput();
-    QCOMPARE(QString::fromUtf8(rig.err.data()).count(QStringLiteral("nincs eszköz")), 1);
-    QCOMPARE(rig.port.retries, 2);
+    const auto told = [&rig](const char* text) {
+        return QString::fromUtf8(rig.err.data()).count(QString::fromUtf8(text));
+    };
+    QCOMPARE(told("nincs eszköz"), 1);
+    QCOMPARE(rig.port.retries, latching ? 2 : 0); // one that comes back by itself is left to do so
     QVERIFY(rig.status.liveText().endsWith(QStringLiteral("[kimenet nem elérhető]")));
+    // Still down, for another reason: that one is told too.
+    rig.port.setFault(QStringLiteral("más ok"));
+    player.engine().tickNow();
+    player.retryOutput();
+    QCOMPARE(told("más ok"), 1);
 
     rig.port.clearFault(); // the device is back
     player.retryOutput();
     player.engine().tickNow();
     QCOMPARE(rig.port.writes, played({1}));
     player.retryOutput();
-    QVERIFY(QString::fromUtf8(rig.out.data()).contains(QStringLiteral("A kimenet újra működik.")));
+    QCOMPARE(told("A kimenet újra működik."), 1);
     QVERIFY(rig.status.liveText().endsWith(QStringLiteral(" ms")));
+    player.retryOutput();
+    QCOMPARE(told("A kimenet újra működik."), 1);
 
-    rig.port.setFault(QStringLiteral("ismét elveszett"));
+    // The same failure again after the recovery is news again.
+    rig.port.setFault(QStringLiteral("nincs eszköz"));
     player.engine().tickNow();
     player.retryOutput();
-    QVERIFY(QString::fromUtf8(rig.err.data()).contains(QStringLiteral("ismét elveszett")));
+    QCOMPARE(told("nincs eszköz"), 2);
 }
 
 void PlayerTest::liveStatusLine() {
@@ -419,9 +472,176 @@ void PlayerTest::realProgramPlaysToDmx() {
     ktr.terminate();
     QVERIFY(ktr.waitForFinished(10000));
     QCOMPARE(ktr.exitCode(), 0);
-    // This olad has no device at all: the frames above went nowhere, and the player said so.
-    QCOMPARE(QString::fromLocal8Bit(ktr.readAllStandardError()).count(QStringLiteral("2. univerzum")), 1);
+    // This olad has no device at all: the frames above went nowhere, and the player said so, with a
+    // remedy for its own command line rather than the window's menu.
+    const QString errors = QString::fromLocal8Bit(ktr.readAllStandardError());
+    QCOMPARE(errors.count(QStringLiteral("2. univerzum")), 1);
+    QVERIFY2(errors.contains(QStringLiteral("--ola-patch")) && !errors.contains(QStringLiteral("menü")),
+             qPrintable(errors));
 #endif
+}
+
+namespace {
+
+QProcessEnvironment withoutDisplay() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
+// Whether process pid has blocked SIGHUP, or runs the player program already.
+bool handingOver(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype blocked = text.indexOf("SigBlk:");
+    return (blocked >= 0 &&
+            text.mid(blocked + 7, 17).trimmed().toULongLong(nullptr, 16) & (1 << (SIGHUP - 1))) ||
+           QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)).endsWith(QLatin1String("/ktr-play"));
+}
+
+} // namespace
+
+void PlayerTest::earlySignalNeverEndsTheShow_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("afterwards"); // what the player says once it reads the signal
+    QTest::newRow("SIGHUP") << int(SIGHUP) << QStringLiteral("Újraolvasva:");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QStringLiteral("Lejátszás vége.");
+    QTest::newRow("SIGINT") << int(SIGINT) << QStringLiteral("Lejátszás vége.");
+}
+
+// "systemctl reload" right after the start: the signal comes while the window program hands
+// over to the player, long before the player watches its signals. It is sent the moment the
+// launcher has blocked it, or else as soon as the player program runs, and again until the
+// player is up.
+void PlayerTest::earlySignalNeverEndsTheShow() {
+    QFETCH(int, signal);
+    QFETCH(QString, afterwards);
+    SKIP_WITHOUT_CHILD_PROCESSES();
+
+    Rig rig;
+    rig.write(effectFile({1, 2, 3}, "20"));
+    QProcess ktr;
+    ktr.setProcessEnvironment(withoutDisplay());
+    // As systemd or a shell starts it: nothing blocked (this test program blocks them all).
+    ktr.setChildProcessModifier([] { SignalWatcher::unblockPlayerSignals(); });
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), rig.path, QStringLiteral("--output"), QStringLiteral("screen")});
+    QVERIFY(ktr.waitForStarted());
+    const qint64 pid = ktr.processId();
+    // A tight look at /proc rather than a QTRY wait: its 50 ms steps would miss the moment.
+    while (ktr.state() == QProcess::Running && !handingOver(pid))
+        QThread::usleep(200);
+    QByteArray out;
+    int sent = 0;
+    while (ktr.state() == QProcess::Running && !out.contains("Lejátszás:")) {
+        if (sent++ < 50)
+            ::kill(pid_t(pid), signal);
+        ktr.waitForReadyRead(2);
+        out += ktr.readAllStandardOutput();
+    }
+    QVERIFY2(ktr.state() == QProcess::Running || ktr.exitStatus() == QProcess::NormalExit,
+             qPrintable(QStringLiteral("ended by signal %1").arg(ktr.exitCode())));
+    if (signal == SIGHUP) {
+        while (ktr.state() == QProcess::Running && !out.contains("Újraolvasva:") &&
+               ktr.waitForReadyRead(10000))
+            out += ktr.readAllStandardOutput();
+        ktr.terminate();
+    }
+    QVERIFY(ktr.waitForFinished(10000));
+    out += ktr.readAllStandardOutput();
+    QCOMPARE(ktr.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(ktr.exitCode(), 0);
+    QVERIFY2(QString::fromUtf8(out).contains(afterwards), out.constData());
+}
+
+// Type=notify: READY=1 once the signals are watched, RELOADING=1 and READY=1 around a reload,
+// STOPPING=1 at the end, sent by the process systemd started (NotifyAccess=main).
+void PlayerTest::tellsSystemdWhenReady_data() {
+    QTest::addColumn<QString>("played"); // the file given to the player
+    QTest::addColumn<QString>("status");
+    QTest::newRow("an effect") << "show.eff"
+                               << "Lejátszás";
+    QTest::newRow("a show") << "bolt.show"
+                            << "Műsor";
+}
+
+void PlayerTest::tellsSystemdWhenReady() {
+    QFETCH(QString, played);
+    QFETCH(QString, status);
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    Rig rig;
+    rig.write(effectFile({1, 2, 3}, "20"));
+    QFile show(rig.dir.filePath(QStringLiteral("bolt.show")));
+    QVERIFY(show.open(QIODevice::WriteOnly) && show.write("[Playlist]\nEffect=show.eff 1m\n") > 0);
+    show.close();
+    const QString path = rig.dir.filePath(played);
+    const QByteArray socketPath = QFile::encodeName(rig.dir.filePath(QStringLiteral("notify")));
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    const auto closing = qScopeGuard([fd] { ::close(fd); });
+    QStringList messages;
+    // The messages received so far (QTRY evaluates its condition once more after it holds).
+    const auto received = [&] {
+        char buffer[512];
+        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            messages << QString::fromUtf8(buffer, n);
+        return messages.size();
+    };
+
+    QProcess ktr;
+    QProcessEnvironment environment = withoutDisplay();
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), QFile::decodeName(socketPath));
+    ktr.setProcessEnvironment(environment);
+    ktr.start(QStringLiteral(KTR_BINARY),
+              {QStringLiteral("--play"), path, QStringLiteral("--output"), QStringLiteral("screen")});
+    QVERIFY(ktr.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(received() >= 1, 10000);
+    QVERIFY2(messages.first().startsWith(QStringLiteral("READY=1\nSTATUS=%1: „%2”").arg(status, path)),
+             qPrintable(messages.first()));
+    ::kill(pid_t(ktr.processId()), SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT(received() >= 3, 10000);
+    QVERIFY2(messages[1].startsWith(QStringLiteral("RELOADING=1\nMONOTONIC_USEC=")), qPrintable(messages[1]));
+    QVERIFY(messages[2].startsWith(QStringLiteral("READY=1\n")));
+    ktr.terminate();
+    QVERIFY(ktr.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(received() >= 4, 10000);
+    QCOMPARE(messages[3], QStringLiteral("STOPPING=1"));
+    QCOMPARE(ktr.exitCode(), 0);
+}
+
+// Without /proc the launcher cannot find its own folder; it must not fall back on the current
+// folder, where anyone may have left a "ktr-play".
+void PlayerTest::launcherRunsNoRelativePath() {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    Rig rig;
+    rig.write(effectFile({1}, "20"));
+    const QString marker = rig.dir.filePath(QStringLiteral("ran"));
+    const QByteArray impostor = "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n";
+    // What ../libexec/ktr/ktr-play and ktr-play are, seen from the folder ktr is run in.
+    QVERIFY(QDir(rig.dir.path()).mkpath(QStringLiteral("bin")) &&
+            QDir(rig.dir.path()).mkpath(QStringLiteral("libexec/ktr")));
+    for (const char* name : {"bin/ktr-play", "libexec/ktr/ktr-play"}) {
+        QFile file(rig.dir.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(impostor) == impostor.size());
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    }
+    QProcess ktr;
+    ktr.setProcessEnvironment(withoutDisplay());
+    ktr.setWorkingDirectory(rig.dir.filePath(QStringLiteral("bin")));
+    // A mount namespace of its own whose /proc is an empty tmpfs (root or user namespaces).
+    ktr.start(QStringLiteral("unshare"),
+              {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+               QStringLiteral("mount -t tmpfs none /proc || exit 99; exec \"$0\" --play show.eff"),
+               QStringLiteral(KTR_BINARY)});
+    QVERIFY(ktr.waitForStarted());
+    QVERIFY(ktr.waitForFinished(10000));
+    if (ktr.exitCode() == 99 || (ktr.exitCode() == 1 && ktr.readAllStandardError().contains("unshare")))
+        QSKIP("no mount namespace of our own here");
+    QVERIFY(!QFile::exists(marker));
 }
 
 QTEST_GUILESS_MAIN(PlayerTest)

@@ -1,7 +1,9 @@
 #include "FakeStepPattern.h"
 
-#include "output/parport/DirectIoPort.h"
+#include "RecordingPort.h"
 #include "output/Module1.h"
+#include "output/OutputRouter.h"
+#include "output/parport/DirectIoPort.h"
 #include "output/parport/PpdevPort.h"
 #include "output/parport/SystemPort.h"
 #include "sequencer/Sequencer.h"
@@ -127,8 +129,10 @@ struct RealNodes {
 struct FakeRawIo {
     static inline QList<QList<unsigned long>> calls;
     static inline int permissionError = 0;
+    static inline QList<pid_t> permissionThreads; // the thread of each ioperm
     static int ioperm(unsigned long from, unsigned long count, int on) {
         calls.append({from, count, static_cast<unsigned long>(on)});
+        permissionThreads.append(gettid());
         errno = permissionError;
         return permissionError ? -1 : 0;
     }
@@ -154,6 +158,7 @@ private slots:
     void directIo_data();
     void directIo();
     void sequencerCarriesOnAndRetries();
+    void directIoGivenBackOnThePlayingThread();
 
 private:
     FakeKernel kernel;
@@ -332,6 +337,29 @@ void PpdevTest::directIo() {
                  (QList<QList<unsigned long>>{{888, 3, 1}, {888, 0x5A}, {890, 203}, {888, 3, 0}}));
     else // the range is checked before the permission is even asked for
         QCOMPARE(FakeRawIo::calls.size(), permissionError ? 1 : 0);
+}
+
+// The kernel keeps the permission per thread, and the window's router destroys a port it leaves on
+// a thread of its own: the playing thread must give it back when another output takes over.
+void PpdevTest::directIoGivenBackOnThePlayingThread() {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("ioports")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("  0378-037a : parport0\n") && file.flush());
+    FakeRawIo::calls.clear();
+    FakeRawIo::permissionThreads.clear();
+    FakeRawIo::permissionError = 0;
+    OutputRouter router(OutputChoice(), std::make_unique<DirectIoPort>(DirectIoCalls{
+                                            FakeRawIo::ioperm, FakeRawIo::outb, file.fileName()}));
+    pid_t playing = 0;
+    std::thread([&] {
+        playing = gettid();
+        router.retry(); // START
+        QVERIFY(router.portOut(888, 1) && router.portOut(890, 2));
+        router.choose(OutputChoice(), std::make_unique<RecordingPort>());
+        router.retry(); // the next START takes up the new choice
+    }).join();
+    QCOMPARE(FakeRawIo::calls.last(), (QList<unsigned long>{888, 3, 0}));
+    QCOMPARE(FakeRawIo::permissionThreads, (QList<pid_t>{playing, playing}));
 }
 
 void PpdevTest::sequencerCarriesOnAndRetries() {

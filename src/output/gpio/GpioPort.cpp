@@ -120,7 +120,9 @@ bool GpioPort::open(const std::vector<int>& startLevels) {
     if (m_offsets.empty())
         return failWith(
             QStringLiteral("egyik csatornához sincs GPIO-vonal megadva."),
-            QStringLiteral("Adja meg a vonalakat a GPIO-beállításokban vagy a --output értékében."));
+            OutputFailure::inWindowOrNot(
+                QStringLiteral("Adja meg a vonalakat a GPIO-beállításokban vagy a --output értékében."),
+                QStringLiteral("Adja meg a vonalakat a --output értékében.")));
     std::unique_ptr<GpioChip> chip = GpioChip::open(m_settings.chipPath());
     if (!chip)
         return failOpen(errno);
@@ -137,8 +139,11 @@ bool GpioPort::open(const std::vector<int>& startLevels) {
                             .arg(m_offsets[i])
                             .arg(chipText)
                             .arg(lineCount - 1),
-                        QStringLiteral("Adjon meg 0 és %1 közötti vonalszámot a GPIO-beállításokban vagy a "
-                                       "--output értékében (gpioinfo %2 mutatja a vonalakat).")
+                        OutputFailure::inWindowOrNot(
+                            QStringLiteral("Adjon meg 0 és %1 közötti vonalszámot a GPIO-beállításokban "
+                                           "vagy a --output értékében (gpioinfo %2 mutatja a vonalakat)."),
+                            QStringLiteral("Adjon meg 0 és %1 közötti vonalszámot a --output értékében "
+                                           "(gpioinfo %2 mutatja a vonalakat)."))
                             .arg(lineCount - 1)
                             .arg(m_settings.chip));
     }
@@ -156,9 +161,13 @@ bool GpioPort::failOpen(int error) {
     const QString path = m_settings.chipPath();
     if (error == ENOENT || error == ENODEV || error == ENXIO)
         return failWith(QStringLiteral("a(z) %1 GPIO-csip nem található (%2).").arg(path, errnoText(error)),
-                        QStringLiteral("Válasszon a gépen lévő csipek közül a Kimenet menüben (a gpiodetect "
-                                       "parancs is kilistázza őket); Raspberry Pi-n a tüskesor vonalai "
-                                       "általában a gpiochip0 csipen vannak."));
+                        OutputFailure::inWindowOrNot(
+                            QStringLiteral("Válasszon a gépen lévő csipek közül a Kimenet menüben (a "
+                                           "gpiodetect parancs is kilistázza őket)"),
+                            QStringLiteral("Adja meg a gépen lévő csipek egyikét a --output értékében (a "
+                                           "gpiodetect parancs kilistázza őket)")) +
+                            QStringLiteral("; Raspberry Pi-n a tüskesor vonalai általában a gpiochip0 "
+                                           "csipen vannak."));
     if (error == EACCES || error == EPERM)
         return failWith(
             QStringLiteral("nincs jogosultság a(z) %1 használatához (%2).").arg(path, errnoText(error)),

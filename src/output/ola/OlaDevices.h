@@ -2,14 +2,18 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-// olad's devices and its patch panel, asked synchronously over a connection of its own: each call
-// waits for olad's answer at most timeoutMs, then drops the connection (an olad that accepted it
-// but stopped reading). Not thread-safe: one thread uses one instance. OLA's headers stay out of
-// this one, so that Qt code can include it.
+class OlaSession;
+
+// olad's devices and its patch panel, asked synchronously over a connection of its own (an
+// OlaSession): each call waits for olad's answer at most timeoutMs, then drops the connection (an
+// olad that accepted it but stopped reading). For the dialog and the listing; the DMX sender asks
+// on its own session without waiting. Not thread-safe: one thread uses one instance. OLA's
+// headers stay out of this one, so that Qt code can include it.
 class OlaDevices {
 public:
     static constexpr int DefaultTimeoutMs = 2000;
@@ -48,7 +52,7 @@ public:
     // Closes the connection; the next call opens a new one. A call that was not answered in time
     // closes it too.
     void disconnect();
-    bool connected() const { return m_client != nullptr; }
+    bool connected() const;
     QString error() const { return m_error; }
 
     static std::optional<PatchTarget> parsePatch(const QString& text);
@@ -57,13 +61,12 @@ public:
     // Whether some output port is patched to universe.
     static bool reaches(const std::vector<Device>& devices, unsigned universe);
 
-    struct Client; // OLA's side
-
 private:
     bool connect();
+    bool await(const std::function<bool()>& answered, const QString& unanswered);
 
     int m_olaPort;
     int m_timeoutMs;
-    std::unique_ptr<Client> m_client;
+    std::unique_ptr<OlaSession> m_session;
     QString m_error;
 };

@@ -1,10 +1,9 @@
 #include "OlaDmxPort.h"
 
 #include "OlaDevices.h"
+#include "OlaSession.h"
 
-#include <ola/DmxBuffer.h>
 #include <ola/Logging.h>
-#include <ola/client/StreamingClient.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +13,6 @@
 #include <thread>
 
 #include <csignal>
-#include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/eventfd.h>
@@ -25,14 +23,24 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 enum State { Connecting, Connected, Failed, NoDevice, PatchFailed };
 
 // Well under the 2.5 s after which sACN receivers drop a silent source.
-constexpr auto RepeatInterval = std::chrono::milliseconds(900);
-constexpr auto ReconnectInterval = std::chrono::seconds(1);
+constexpr auto RepeatInterval = 900ms;
+// Connection attempts back off from a quarter of a second to one a second; each gives up after
+// ConnectTimeout.
+constexpr auto FirstRetry = 250ms;
+constexpr auto LastRetry = 1000ms;
+constexpr auto ConnectTimeout = 2000ms;
 // How often olad is asked whether the universe reaches a device (and whether it still answers).
-constexpr auto CheckInterval = std::chrono::seconds(2);
+constexpr auto CheckInterval = 2000ms;
+// An answer later than this reports olad as stalled; it is still waited for, on the same
+// connection, and the frames go on the moment it comes.
+constexpr auto AnswerTimeout = 2000ms;
+// A frame the connection could not take whole is tried again this soon.
+constexpr auto FullRetry = 50ms;
 
 } // namespace
 
@@ -62,40 +70,159 @@ struct OlaDmxPort::Shared {
     }
 
     void run();
-    // Patches, then asks whether the universe reaches a device. False: olad is lost or stalled.
-    bool check(OlaDevices& devices);
 };
 
-bool OlaDmxPort::Shared::check(OlaDevices& devices) {
-    auto list = devices.devices();
-    if (!list)
+namespace {
+
+// The sender thread's side: one session with olad, the device check as a chain of answers that
+// may come late, and the frames.
+class Sender {
+public:
+    explicit Sender(OlaDmxPort::Shared& shared) : m_shared(shared), m_session(shared.olaPort) {}
+    void run();
+
+private:
+    enum class Asking { Nothing, Devices, Patch, DevicesAfterPatch };
+
+    bool connect();
+    void startCheck();
+    void onDevices(const std::optional<std::vector<OlaDevices::Device>>& devices);
+    void finishCheck(State state);
+    // Sends the newest pair when it is new or due again; returns when the frames want attention next.
+    Clock::time_point sendFrame(Clock::time_point now);
+
+    OlaDmxPort::Shared& m_shared;
+    OlaSession m_session;
+    bool m_open = false;
+    Clock::duration m_retry = FirstRetry;
+    Clock::time_point m_nextConnect = Clock::now();
+    Clock::time_point m_nextCheck = Clock::now();
+    Asking m_asking = Asking::Nothing;
+    Clock::time_point m_askedAt;
+    bool m_overdue = false;
+    bool m_drop = false; // an answer said olad is unusable: close after run() returns
+    std::uint32_t m_sent = 0;
+    Clock::time_point m_lastSend;
+};
+
+bool Sender::connect() {
+    if (!m_session.open(ConnectTimeout, [this] { return m_shared.stop.load(); })) {
+        m_shared.state = Failed;
+        m_nextConnect = Clock::now() + m_retry;
+        m_retry = std::min<Clock::duration>(m_retry * 2, LastRetry);
         return false;
-    const unsigned target = static_cast<unsigned>(universe);
-    bool patchFailed = false;
-    if (patch) {
-        const OlaDevices::Device* device = OlaDevices::find(*list, patch->device);
-        const OlaDevices::OutputPort* output =
-            device ? OlaDevices::findOutput(*device, patch->port) : nullptr;
-        if (!output) {
-            patchFailed = true;
-        } else if (output->universe != target) {
-            if (devices.patch(device->alias, output->id, target)) {
-                list = devices.devices(); // read back what olad made of it
-                if (!list)
-                    return false;
-            } else if (!devices.connected()) {
-                return false;
-            } else {
-                patchFailed = true; // refused
-            }
-        }
     }
-    if (patchFailed)
-        state = PatchFailed;
-    else
-        state = OlaDevices::reaches(*list, target) ? Connected : NoDevice;
+    m_open = true;
+    m_retry = FirstRetry;
+    m_sent = 0; // the last frame goes out again at once
+    m_nextCheck = Clock::now();
     return true;
 }
+
+// Patches (with --ola-patch), then asks whether the universe reaches a device. A stalled olad
+// still accepts connections (the kernel does), so only an answer counts.
+void Sender::startCheck() {
+    m_asking = Asking::Devices;
+    m_askedAt = Clock::now();
+    m_session.fetchDevices([this](const auto& devices, const QString&) { onDevices(devices); });
+}
+
+void Sender::onDevices(const std::optional<std::vector<OlaDevices::Device>>& devices) {
+    if (!devices) {
+        m_drop = true;
+        return;
+    }
+    const unsigned target = static_cast<unsigned>(m_shared.universe);
+    if (m_shared.patch && m_asking == Asking::Devices) {
+        const OlaDevices::Device* device = OlaDevices::find(*devices, m_shared.patch->device);
+        const OlaDevices::OutputPort* output =
+            device ? OlaDevices::findOutput(*device, m_shared.patch->port) : nullptr;
+        if (!output)
+            return finishCheck(PatchFailed);
+        if (output->universe != target) {
+            m_asking = Asking::Patch;
+            m_session.patch(device->alias, output->id, target, [this](bool patched, const QString&) {
+                if (!patched)
+                    return finishCheck(PatchFailed);  // refused
+                m_asking = Asking::DevicesAfterPatch; // read back what olad made of it
+                m_session.fetchDevices([this](const auto& after, const QString&) { onDevices(after); });
+            });
+            return;
+        }
+    }
+    finishCheck(OlaDevices::reaches(*devices, target) ? Connected : NoDevice);
+}
+
+void Sender::finishCheck(State state) {
+    m_shared.state = state;
+    m_asking = Asking::Nothing;
+    m_overdue = false;
+    m_nextCheck = Clock::now() + CheckInterval;
+}
+
+Clock::time_point Sender::sendFrame(Clock::time_point now) {
+    const std::uint32_t pair = m_shared.latest.load();
+    // Nothing published yet, or olad not reading: frames would only fill the connection.
+    if (pair == 0 || m_overdue)
+        return now + LastRetry;
+    if (pair != m_sent || now - m_lastSend >= RepeatInterval) {
+        const OlaDmxPort::Frame dmx =
+            OlaDmxPort::frame(quint8(pair >> 8), quint8(pair), m_shared.address, m_shared.level);
+        if (!m_session.sendDmx(static_cast<unsigned>(m_shared.universe), dmx.data(), OlaDmxPort::FrameSize))
+            return now + FullRetry;
+        m_sent = pair;
+        m_lastSend = now;
+    }
+    return m_lastSend + RepeatInterval;
+}
+
+void Sender::run() {
+    while (!m_shared.stop.load()) {
+        Clock::time_point now = Clock::now();
+        if (!m_session.isOpen()) {
+            if (m_open) { // olad closed the connection: its answers will not come
+                m_open = false;
+                m_asking = Asking::Nothing;
+                m_overdue = false;
+                m_shared.state = Failed;
+                m_nextConnect = now + m_retry;
+            }
+            if (now < m_nextConnect) {
+                m_session.run(std::chrono::duration_cast<std::chrono::milliseconds>(m_nextConnect - now),
+                              m_shared.wakeFd);
+                std::uint64_t count;
+                [[maybe_unused]] const ssize_t n = ::read(m_shared.wakeFd, &count, sizeof count);
+                continue;
+            }
+            if (!connect())
+                continue;
+            now = Clock::now();
+        }
+        if (m_asking == Asking::Nothing && (m_shared.checkNow.exchange(false) || now >= m_nextCheck))
+            startCheck();
+        if (m_asking != Asking::Nothing && !m_overdue && now - m_askedAt >= AnswerTimeout) {
+            m_overdue = true;
+            m_shared.state = Failed;
+        }
+        m_shared.wakePending = false;
+        Clock::time_point wakeAt = sendFrame(now);
+        if (m_asking == Asking::Nothing)
+            wakeAt = std::min(wakeAt, m_nextCheck);
+        else if (!m_overdue)
+            wakeAt = std::min(wakeAt, m_askedAt + AnswerTimeout);
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - now);
+        m_session.run(std::clamp<std::chrono::milliseconds>(wait + 1ms, 0ms, 1000ms), m_shared.wakeFd);
+        std::uint64_t count;
+        [[maybe_unused]] const ssize_t n = ::read(m_shared.wakeFd, &count, sizeof count);
+        if (m_drop) {
+            m_drop = false;
+            m_session.close();
+        }
+    }
+    m_session.close();
+}
+
+} // namespace
 
 void OlaDmxPort::Shared::run() {
     // A write to a closed connection must fail, not kill the program.
@@ -110,68 +237,10 @@ void OlaDmxPort::Shared::run() {
     pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 5);
     pthread_setname_np(pthread_self(), "ktr-dmx");
-
-    std::unique_ptr<ola::client::StreamingClient> client;
-    OlaDevices devices(olaPort);
-    std::uint32_t sent = 0;
-    auto lastSend = Clock::now();
-    auto nextConnect = Clock::now();
-    auto nextCheck = Clock::now();
-    ola::DmxBuffer buffer;
-    const auto lost = [&] {
-        client.reset();
-        devices.disconnect();
-        state = Failed;
-        nextConnect = Clock::now() + ReconnectInterval;
-    };
-    while (!stop.load()) {
-        auto now = Clock::now();
-        if (!client && now >= nextConnect) {
-            ola::client::StreamingClient::Options options;
-            options.auto_start = false;
-            options.server_port = static_cast<std::uint16_t>(olaPort);
-            client = std::make_unique<ola::client::StreamingClient>(options);
-            if (client->Setup()) {
-                sent = 0; // the last frame goes out again at once
-                nextCheck = now;
-            } else {
-                lost();
-                continue;
-            }
-        }
-        if (client && (checkNow.exchange(false) || now >= nextCheck)) {
-            // A stalled olad still accepts connections (the kernel does), so only an answer counts.
-            if (!check(devices)) {
-                lost();
-                continue;
-            }
-            now = Clock::now();
-            nextCheck = now + CheckInterval;
-        }
-        wakePending = false;
-        const std::uint32_t pair = latest.load();
-        if (client && pair != 0 && (pair != sent || now - lastSend >= RepeatInterval)) {
-            const Frame dmx = frame(quint8(pair >> 8), quint8(pair), address, level);
-            buffer.Set(dmx.data(), FrameSize);
-            if (client->SendDmx(static_cast<unsigned>(universe), buffer)) {
-                sent = pair;
-                lastSend = Clock::now();
-            } else {
-                lost();
-                continue;
-            }
-        }
-        const auto wakeAt = client ? std::min(lastSend + RepeatInterval, nextCheck) : nextConnect;
-        const auto wait =
-            std::chrono::duration_cast<std::chrono::milliseconds>(wakeAt - Clock::now()).count();
-        pollfd fd{wakeFd, POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(std::clamp<long long>(wait + 1, 0, 1000))) > 0) {
-            std::uint64_t count;
-            [[maybe_unused]] const ssize_t n = ::read(wakeFd, &count, sizeof count);
-        }
+    {
+        Sender sender(*this);
+        sender.run();
     }
-    client.reset();
-    devices.disconnect();
     finished.set_value();
 }
 
@@ -249,10 +318,16 @@ OutputFailure OlaDmxPort::noDeviceMessage(int universe) {
         QStringLiteral("az olad %1. univerzumához nincs kimeneti port rendelve, így a jel nem jut el "
                        "eszközhöz.")
             .arg(universe),
-        QStringLiteral("válasszon eszközt a Kimenet menü „DMX (OLA)…” ablakában, vagy adja meg a "
-                       "--ola-patch ESZKÖZ:PORT kapcsolót (a lehetőségeket a ktr --list-outputs sorolja "
-                       "fel). A program tovább küldi a jelet; amint az univerzumhoz eszköz kerül, a fények "
-                       "kigyulladnak."),
+        OutputFailure::inWindowOrNot(
+            QStringLiteral("válasszon eszközt a Kimenet menü „DMX (OLA)…” ablakában, vagy adja meg a "
+                           "--ola-patch ESZKÖZ:PORT kapcsolót (a lehetőségeket a ktr --list-outputs sorolja "
+                           "fel)."),
+            QStringLiteral(
+                "adja meg a --ola-patch ESZKÖZ:PORT kapcsolót (a lehetőségeket a ktr --list-outputs "
+                "sorolja fel; szolgáltatásnál az /etc/ktr/NÉV.conf KTR_OPTIONS sorában), vagy "
+                "rendeljen portot az univerzumhoz az olad webes felületén.")) +
+            QStringLiteral(" A program tovább küldi a jelet; amint az univerzumhoz eszköz kerül, a fények "
+                           "kigyulladnak."),
         QStringLiteral("%1. univerzum: nincs eszköz").arg(universe)};
 }
 
@@ -265,7 +340,10 @@ OutputFailure OlaDmxPort::patchFailureMessage(const QString& patch, int universe
             QStringLiteral("az olad nem rendelheti a(z) %1. univerzumhoz; ilyen eszköz vagy port most nincs.")
                 .arg(universe),
             QStringLiteral("csatlakoztassa az eszközt, vagy válasszon a ktr --list-outputs által felsoroltak "
-                           "közül (a „DMX (OLA)…” ablakban vagy a --ola-patch kapcsolóval)."),
+                           "közül ") +
+                OutputFailure::inWindowOrNot(QStringLiteral("(a „DMX (OLA)…” ablakban vagy a --ola-patch "
+                                                            "kapcsolóval)."),
+                                             QStringLiteral("(a --ola-patch kapcsolóval).")),
             QStringLiteral("nincs ilyen DMX-eszköz: %1").arg(patch)};
 }
 

@@ -13,17 +13,20 @@
 // and slot address+k-1 holds level where channel k's pin would be high, every other slot 0.
 //
 // write() only stores the pair in an atomic and wakes the sender thread (an eventfd write): no
-// lock, no socket. The sender thread owns the OLA client: it sends each new pair at once, sends
-// the last frame again at least once a second, and after a lost or missing olad connects again
-// about once a second. Its state reaches write() through an atomic; a failed write is not
-// latched, so playback recovers when olad comes back. It never starts an olad of its own.
+// lock, no socket. The sender thread keeps one connection to olad (an OlaSession): it sends each
+// new pair at once and the last frame again at least once a second; after a lost or missing olad
+// it connects again without blocking, a quarter of a second later at first and backing off to
+// once a second. Its state reaches write() through an atomic; a failed write is not latched, so
+// playback recovers when olad comes back. It never starts an olad of its own.
 //
-// On the sender thread, never on the tick's path, olad is also asked (OlaDevices) whether the
-// universe reaches an output port: right after each connection, at each START and every few
-// seconds. That round trip also tells an olad that stopped reading from a live one. Before the
-// check the port given by --ola-patch (or chosen in the dialog) is patched to the universe.
-// A universe that reaches nothing is reported, but its frames are still sent, so that a patch
-// made elsewhere lights the show at once.
+// On the sender thread, never on the tick's path, olad is also asked whether the universe
+// reaches an output port: right after each connection, at each START and every few seconds.
+// That round trip also tells an olad that stopped reading from a live one: an answer 2 s late is
+// reported, and then waited for on the same connection rather than replaced by new ones olad
+// would have to work through later, so the frames go on the moment olad answers again, however
+// long it stalled. Before the check the port given by --ola-patch (or chosen in the dialog) is
+// patched to the universe. A universe that reaches nothing is reported, but its frames are still
+// sent, so that a patch made elsewhere lights the show at once.
 class OlaDmxPort : public Port {
 public:
     static constexpr int FrameSize = 512;

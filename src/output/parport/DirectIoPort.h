@@ -20,10 +20,10 @@ struct DirectIoCalls {
 // ppdev device cannot be had. Only on request (--output parport:direct), never as a fallback:
 // writing 0x378 blind would write into whatever device really sits there. So the port must be
 // listed in /proc/ioports as parport0 at 0378, with nothing else claiming the range, before the
-// permission is asked for; it is dropped again when the output closes. The permission belongs
-// to the thread that writes (the playing thread); closing the output from another thread cannot
-// reach it, and it then lasts until that thread ends. Needs root
-// (CAP_SYS_RAWIO); on processors without port I/O every write fails with an explanation.
+// permission is asked for. The permission belongs to the thread that writes (the playing
+// thread): it is given back there when the port is retired (another output chosen) or retried,
+// and on destruction only if that runs on the same thread. Needs root (CAP_SYS_RAWIO); on
+// processors without port I/O every write fails with an explanation.
 class DirectIoPort : public Port {
 public:
     // The device value that asks for direct I/O: parport:direct.
@@ -40,6 +40,7 @@ public:
 protected:
     bool write(int address, quint8 value) override;
     void reset() override { dropPermission(); }
+    void retiring() override { dropPermission(); }
 
 private:
     bool refuse(const QString& cause);
