@@ -2,6 +2,7 @@
 #ifdef KTR_WITH_OLA
 #include "OlaTestServer.h"
 #endif
+#include "NumberedEffect.h"
 #include "RecordingPort.h"
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerFile.h"
@@ -29,21 +30,8 @@ namespace {
 
 using Writes = QList<RecordingPort::Write>;
 
-// Step k lights the data bits of k, so every played step is recognisable on the port.
 QByteArray effectFile(const QList<int>& enabled, const QByteArray& speed) {
-    QByteArray bytes;
-    for (int step = 1; step <= StepCount; ++step) {
-        QByteArray row(ChannelCount, '0');
-        for (int bit = 0; bit < 8; ++bit) {
-            if (step & (1 << bit))
-                row[7 - bit] = 'x';
-        }
-        bytes += row + "\r\n";
-    }
-    QByteArray enables(StepCount, '0');
-    for (int step : enabled)
-        enables[step - 1] = 'x';
-    return bytes + speed + "\r\n" + enables + "\r\n";
+    return numberedEffect(enabled, speed);
 }
 
 // The two writes of a played step: its number on the data register, channels 9..12 off.

@@ -1,3 +1,4 @@
+#include "NumberedEffect.h"
 #include "RecordingPort.h"
 #include "control/ShowControl.h"
 #include "player/HeadlessPlayer.h"
@@ -11,18 +12,8 @@
 
 namespace {
 
-// Steps 1..3 enabled, step k lighting the data bits of k; speed 100.
 QByteArray effectBytes() {
-    QByteArray bytes;
-    for (int step = 1; step <= StepCount; ++step) {
-        QByteArray row(ChannelCount, '0');
-        for (int bit = 0; bit < 8; ++bit) {
-            if (step & (1 << bit))
-                row[7 - bit] = 'x';
-        }
-        bytes += row + "\r\n";
-    }
-    return bytes + "100\r\n" + QByteArray("xxx").leftJustified(StepCount, '0') + "\r\n";
+    return numberedEffect({1, 2, 3}, "100");
 }
 
 // The player on a show folder: a client steers it only through its ShowControl.

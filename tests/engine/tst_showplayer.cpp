@@ -2,6 +2,7 @@
 // and outputs off, as the port sees them, on a clock the test sets; reloads, a stale clock, a
 // clock set back, bad shows; and the preview through the real program under faketime.
 #include "FakeShowClock.h"
+#include "NumberedEffect.h"
 #include "RecordingPort.h"
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerStatus.h"
@@ -20,19 +21,8 @@ namespace {
 using Writes = QList<RecordingPort::Write>;
 const Writes AllOff{{888, 0}, {890, 203}}; // START's writes after an off are the same bytes
 
-// Step k lights the data bits of k + base, so the port shows which effect's step played.
 QByteArray effectFile(const QList<int>& enabled, int speed, int base = 0) {
-    QByteArray bytes;
-    for (int step = 1; step <= StepCount; ++step) {
-        QByteArray row(ChannelCount, '0');
-        for (int bit = 0; bit < 8; ++bit)
-            row[7 - bit] = ((step + base) >> bit & 1) ? 'x' : '0';
-        bytes += row + "\r\n";
-    }
-    QByteArray enables(StepCount, '0');
-    for (int step : enabled)
-        enables[step - 1] = 'x';
-    return bytes + QByteArray::number(speed) + "\r\n" + enables + "\r\n";
+    return numberedEffect(enabled, QByteArray::number(speed), base);
 }
 
 Writes steps(const QList<int>& played) {

@@ -1,3 +1,4 @@
+#include "NumberedEffect.h"
 #include "RecordingPort.h"
 #include "player/HeadlessPlayer.h"
 #include "player/PlayerFile.h"
@@ -25,16 +26,8 @@ namespace {
 const QByteArray Key = "0123456789abcdef0123456789abcdef";
 const QByteArray WrongKey = "0123456789abcdef0123456789abcdee";
 
-// Step k lights the data bits of k; steps 1..4 take part.
 QByteArray effectFile() {
-    QByteArray bytes;
-    for (int step = 1; step <= StepCount; ++step) {
-        QByteArray row(ChannelCount, '0');
-        for (int bit = 0; bit < 8; ++bit)
-            row[7 - bit] = (step & (1 << bit)) ? 'x' : '0';
-        bytes += row + "\r\n";
-    }
-    return bytes + "100\r\nxxxx000000000000000000\r\n";
+    return numberedEffect({1, 2, 3, 4}, "100");
 }
 
 struct Answer {
