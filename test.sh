@@ -5,7 +5,9 @@
 #        KTR_SANITIZE=thread ./test.sh   the same suite under ThreadSanitizer
 set -euo pipefail
 cd "$(dirname "$0")"
-./scripts/install-deps.sh
+# The tests' own tools: faketime for the schedule's preview, Debian's chromium driven through
+# chromium-driver and python3-selenium for the web page.
+./scripts/install-deps.sh faketime chromium chromium-driver python3-selenium
 
 build=build
 options=(-DCMAKE_BUILD_TYPE=Debug -DKTR_BUILD_BENCH=ON)
