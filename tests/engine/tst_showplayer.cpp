@@ -1,6 +1,7 @@
 // A show in the player: the playlist's order, rounds and times and the schedule's START, STOP
 // and outputs off, as the port sees them, on a clock the test sets; reloads, a stale clock, a
 // clock set back, bad shows; and the preview through the real program under faketime.
+#include "ChildProcesses.h"
 #include "FakeShowClock.h"
 #include "NumberedEffect.h"
 #include "RecordingPort.h"
@@ -234,6 +235,7 @@ void ShowPlayerTest::badShowsWriteNothing() {
 }
 
 void ShowPlayerTest::previewThroughTheProgram() {
+    SKIP_WITHOUT_CHILD_PROCESSES();
     const QString faketime = QStandardPaths::findExecutable(QStringLiteral("faketime"));
     if (faketime.isEmpty())
         QSKIP("faketime is not installed (scripts/install-deps.sh installs it)");
