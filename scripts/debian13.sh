@@ -17,12 +17,7 @@ fail() {
 [ "$(id -u)" -eq 0 ] || fail "needs root for debootstrap, mount and chroot (sudo $0)"
 ./scripts/install-deps.sh debootstrap debian-archive-keyring
 
-# The mirror of this machine's own Debian sources (deb822 or one-line form), not the security one.
-mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | sed -n 's|^URIs:[[:space:]]*||p' | tr ' ' '\n' |
-  grep -m1 '/debian/\?$' || true)
-[ -n "$mirror" ] || mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-  sed -n 's|^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]*/debian/\?\)[[:space:]].*|\2|p' | head -1)
-mirror=${mirror:-http://deb.debian.org/debian}
+source scripts/debian-mirror.sh
 
 mkdir -p "$(dirname "$root")"
 # One run at a time per system: a second one waits rather than sharing the mounts.

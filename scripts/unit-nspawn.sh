@@ -23,11 +23,7 @@ say() { echo "unit-nspawn: $*"; }
 [ -x "$build/ktr-play" ] || fail "no $build/ktr-play: build first"
 ./scripts/install-deps.sh debootstrap debian-archive-keyring systemd-container
 
-mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | sed -n 's|^URIs:[[:space:]]*||p' | tr ' ' '\n' |
-  grep -m1 '/debian/\?$' || true)
-[ -n "$mirror" ] || mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-  sed -n 's|^deb[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\?\([^[:space:]]*/debian/\?\)[[:space:]].*|\2|p' | head -1)
-mirror=${mirror:-http://deb.debian.org/debian}
+source scripts/debian-mirror.sh
 
 mkdir -p "$(dirname "$root")"
 exec 9>"$root.lock"

@@ -56,17 +56,7 @@ GpioSettingsDialog::GpioSettingsDialog(const OutputChoice& proposed, QWidget* pa
     m_activeLow->setChecked(current.activeLow);
     layout->addWidget(m_activeLow);
 
-    m_problem = new QLabel(this);
-    m_problem->setObjectName(QStringLiteral("problem"));
-    m_problem->setWordWrap(true);
-    layout->addWidget(m_problem);
-
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Mégse"));
-    layout->addWidget(m_buttons);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    addProblemAndButtons(*layout);
     check();
 }
 
@@ -85,13 +75,7 @@ GpioSettings GpioSettingsDialog::settings() const {
     return result;
 }
 
-QString GpioSettingsDialog::problemText() const {
-    return m_problem->text();
-}
-
 void GpioSettingsDialog::check() {
     const QString problem = GpioSettings::problem(settings().lines);
-    m_problem->setText(problem);
-    m_problem->setVisible(!problem.isEmpty());
-    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.isEmpty());
+    showProblem(problem);
 }

@@ -6,8 +6,6 @@
 #include <array>
 
 class QCheckBox;
-class QDialogButtonBox;
-class QLabel;
 class QSpinBox;
 
 // Asks which GPIO line each of the twelve channels drives (or none) and whether the board is
@@ -24,7 +22,6 @@ public:
 
     QSpinBox* lineBox(int channel) const { return m_lines[channel]; }
     QCheckBox* activeLowBox() const { return m_activeLow; }
-    QString problemText() const;
 
 private:
     void check();
@@ -33,6 +30,4 @@ private:
     GpioSettings m_current;
     std::array<QSpinBox*, GpioSettings::ChannelCount> m_lines{};
     QCheckBox* m_activeLow = nullptr;
-    QLabel* m_problem = nullptr;
-    QDialogButtonBox* m_buttons = nullptr;
 };

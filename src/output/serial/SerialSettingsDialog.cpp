@@ -61,17 +61,7 @@ SerialSettingsDialog::SerialSettingsDialog(const OutputChoice& proposed, QWidget
     help->setWordWrap(true);
     layout->addWidget(help);
 
-    m_problem = new QLabel(this);
-    m_problem->setObjectName(QStringLiteral("problem"));
-    m_problem->setWordWrap(true);
-    layout->addWidget(m_problem);
-
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    m_buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Mégse"));
-    layout->addWidget(m_buttons);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    addProblemAndButtons(*layout);
     connect(m_protocol, &QComboBox::currentIndexChanged, this, &SerialSettingsDialog::protocolChanged);
     connect(m_header, &QLineEdit::textChanged, this, &SerialSettingsDialog::check);
     connect(m_footer, &QLineEdit::textChanged, this, &SerialSettingsDialog::check);
@@ -97,10 +87,6 @@ SerialSettings SerialSettingsDialog::settings() const {
     return result;
 }
 
-QString SerialSettingsDialog::problemText() const {
-    return m_problem->text();
-}
-
 void SerialSettingsDialog::protocolChanged() {
     const auto protocol = SerialSettings::Protocol(m_protocol->currentData().toInt());
     m_baud->setItemText(
@@ -117,7 +103,5 @@ void SerialSettingsDialog::check() {
         problem = QStringLiteral("Fejléc: ") + problem;
     else if (m_footer->isEnabled() && !SerialSettings::frameBytes(m_footer->text(), &problem))
         problem = QStringLiteral("Lábléc: ") + problem;
-    m_problem->setText(problem);
-    m_problem->setVisible(!problem.isEmpty());
-    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.isEmpty());
+    showProblem(problem);
 }

@@ -4,8 +4,6 @@
 #include "ui/OutputSettingsDialog.h"
 
 class QComboBox;
-class QDialogButtonBox;
-class QLabel;
 class QLineEdit;
 
 // Asks for the protocol, the rate, and (for generic) the header and footer of a serial relay
@@ -24,7 +22,6 @@ public:
     QComboBox* baudBox() const { return m_baud; }
     QLineEdit* headerEdit() const { return m_header; }
     QLineEdit* footerEdit() const { return m_footer; }
-    QString problemText() const;
 
 private:
     void protocolChanged();
@@ -36,6 +33,4 @@ private:
     QComboBox* m_baud = nullptr;
     QLineEdit* m_header = nullptr;
     QLineEdit* m_footer = nullptr;
-    QLabel* m_problem = nullptr;
-    QDialogButtonBox* m_buttons = nullptr;
 };
