@@ -52,56 +52,9 @@ struct Show {
 class ShowControlTest : public QObject {
     Q_OBJECT
 private slots:
-    void refusedRequestsChangeNothing_data();
-    void refusedRequestsChangeNothing();
     void editsPlayAtTheNextTickAndSave();
-    void saveKeepsAFileChangedOnDisk();
     void playedStepsMatchThePortOneForOne();
 };
-
-void ShowControlTest::refusedRequestsChangeNothing_data() {
-    QTest::addColumn<QString>("request");
-    QTest::addColumn<int>("outcome");
-
-    const int refused = int(ShowControl::Outcome::Refused);
-    QTest::newRow("speed 1") << "speed 1" << refused;
-    QTest::newRow("speed 801") << "speed 801" << refused;
-    QTest::newRow("step 0") << "step 0" << refused;
-    QTest::newRow("step 23") << "step 23" << refused;
-    QTest::newRow("a 13th channel") << "channels 8192" << refused;
-    QTest::newRow("open a path") << "open ../show.eff" << refused;
-    QTest::newRow("open a folder's file") << "open sub/show.eff" << refused;
-    QTest::newRow("open nothing") << "open " << refused;
-    QTest::newRow("open a missing one") << "open nope.eff" << int(ShowControl::Outcome::NotFound);
-    QTest::newRow("open over unsaved edits") << "edit, open other.eff" << int(ShowControl::Outcome::Conflict);
-}
-
-void ShowControlTest::refusedRequestsChangeNothing() {
-    QFETCH(QString, request);
-    QFETCH(int, outcome);
-    Show s;
-    const QString verb = request.section(u' ', 0, 0);
-    const QString argument = request.section(u' ', 1);
-    if (verb == QLatin1String("edit,"))
-        QVERIFY(s.show().setStep(5, true, std::nullopt).ok());
-    const ShowState before = s.show().state();
-    ShowControl::Result result;
-    if (verb == QLatin1String("speed"))
-        result = s.show().setSpeed(argument.toInt());
-    else if (verb == QLatin1String("step"))
-        result = s.show().setStep(argument.toInt(), true, EffectGrid::AllChannels);
-    else if (verb == QLatin1String("channels"))
-        result = s.show().setStep(1, std::nullopt, EffectGrid::Channels(argument.toInt()));
-    else
-        result = s.show().open(request.section(u' ', -1));
-    QCOMPARE(int(result.outcome), outcome);
-    QVERIFY(!result.message.isEmpty());
-    const ShowState after = s.show().state();
-    QCOMPARE(after.grid, before.grid);
-    QCOMPARE(after.speed, before.speed);
-    QCOMPARE(after.file, before.file);
-    QCOMPARE(s.player.interval(), 100);
-}
 
 // A remote edit is what a click is: it plays at the next tick, marks the effect modified, and Save
 // writes it in the file's own format.
@@ -127,18 +80,6 @@ void ShowControlTest::editsPlayAtTheNextTickAndSave() {
     QVERIFY(s.show().open(QStringLiteral("other.eff")).ok());
     QCOMPARE(QFileInfo(s.show().state().file).fileName(), QStringLiteral("other.eff"));
     QCOMPARE(s.show().effects(), (QStringList{QStringLiteral("other.eff"), QStringLiteral("show.eff")}));
-}
-
-void ShowControlTest::saveKeepsAFileChangedOnDisk() {
-    Show s;
-    QVERIFY(s.show().setStep(2, false, std::nullopt).ok());
-    QTest::qWait(20); // a new modification time
-    s.write(QStringLiteral("show.eff"), "changed elsewhere");
-    const ShowControl::Result kept = s.show().save();
-    QCOMPARE(int(kept.outcome), int(ShowControl::Outcome::Conflict));
-    QCOMPARE(s.read(QStringLiteral("show.eff")), QByteArray("changed elsewhere"));
-    QVERIFY(s.show().save(true).ok());
-    QVERIFY(s.read(QStringLiteral("show.eff")).endsWith("x0x0000000000000000000\r\n"));
 }
 
 // Threaded, every step written to the port reaches the owner's thread once, in order, with the
